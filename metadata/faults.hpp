@@ -1,0 +1,23 @@
+#pragma once
+// Fault types raised while decoding a file and the internal-consistency error.
+#include <stdexcept>
+#include <string>
+
+namespace meta {
+
+// A range or conversion fault met while decoding metadata bytes. Caught only at
+// the fixed boundaries: a nested directory walk, the maker-note walk, the store
+// of a row, BytesToInt/NumericValue, and ReadFile.
+struct DecodeFault : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// A programming error, never caused by input. The message starts with
+// "ERREUR PROGRAMME: " and names the source unit and line given by the caller.
+struct InternalError : std::logic_error {
+  InternalError(const std::string& text, const std::string& unit, int line)
+      : std::logic_error("ERREUR PROGRAMME: " + text + " (" + unit + ", ligne " +
+                         std::to_string(line) + ")") {}
+};
+
+}  // namespace meta

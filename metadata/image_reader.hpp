@@ -1,0 +1,82 @@
+#pragma once
+// TimgData: one opened image file. It records the file's facts, walks the JPEG
+// segment structure up to the start-of-scan header (or reads the head of a
+// TIFF file), keeps the segments that carry metadata and hands them to the
+// EXIF decoder and the IPTC reader. One container is reused for every file.
+#include <array>
+#include <cstdint>
+#include <istream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "metadata/byte_reader.hpp"
+#include "metadata/date_time.hpp"
+#include "metadata/exif_parser.hpp"
+#include "metadata/iptc_reader.hpp"
+
+namespace meta {
+
+struct tSection {
+  ByteString Bytes;    // the two length bytes as in the file, then the payload
+  int32_t Marker = 0;  // the byte after 0xFF (0xE1 for APP1 ...)
+  int32_t Length = 0;  // value of the big-endian length field
+};
+
+// A decoded preview picture: 8-bit RGB, row-major, no padding.
+struct RgbImage {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> pixels;  // width * height * 3 bytes
+};
+
+inline constexpr int32_t kTiffReadSize = 256000;
+inline constexpr int kSegmentSlots = 21;   // slot 21 is never filled
+inline constexpr int kSegmentsScanned = 20;
+
+class TimgData : public tEndInd {
+ public:
+  explicit TimgData(int32_t listMode = 255);
+  ~TimgData() override;
+  TimgData(const TimgData&) = delete;
+  TimgData& operator=(const TimgData&) = delete;
+
+  // Slots numbered 1..21 as in the segment scan: SegmentTable[n - 1].
+  std::array<tSection, kSegmentSlots> SegmentTable;
+  tSection& Slot(int n) { return SegmentTable.at(static_cast<size_t>(n - 1)); }
+  bool ReadingTiff = false;
+  int32_t ListMode = 255;
+  int32_t SegmentCount = 0;
+  tSection* ExifSlot = nullptr;     // not owned: points into SegmentTable
+  tSection* IptcSlot = nullptr;
+  tSection* CommentSlot = nullptr;
+  std::string SourcePath;
+  TDateTime FileTime;               // last-write time, local time, to the second
+  int64_t FileBytes = 0;
+  std::string StatusText;           // "<none>" after a successful read
+  std::unique_ptr<TImageInfo> ExifInfo;
+  std::unique_ptr<TIPTCdata> IptcInfo;
+
+  // Reads one file; true when metadata was found and decoded. Never throws.
+  bool ReadFile(const std::string& path);
+  void ReadFileFacts(const std::string& path);
+  void Reset();
+  bool ReadJpeg(const std::string& path);
+  bool ScanSegments(std::istream& in);
+  void DecodeExifSegment();
+  bool ReadTiff(const std::string& path);
+
+  bool HasMetadata() const { return ExifSlot || CommentSlot || IptcSlot; }
+  bool HasExif() const { return ExifSlot != nullptr; }
+  bool HasThumbnail() const;
+  ByteString ThumbnailBytes() const;
+  std::optional<RgbImage> ThumbnailImage() const;
+  std::string CommentText() const;
+};
+
+// Decodes a JPEG byte stream into RGB; none when the stream is not a JPEG the
+// decoder accepts. Never exits the process and never throws.
+std::optional<RgbImage> decodeJpeg(const ByteString& jpeg);
+
+}  // namespace meta

@@ -1,0 +1,18 @@
+#pragma once
+// Path conventions of the naming rules, with the platform's separators
+// ('/' on Linux; '\', '/' and ':' on Windows). The extension is the part from
+// the last '.' after the last separator, dot included, so ".jpg" alone has the
+// extension ".jpg" and an empty name.
+#include <string>
+#include <string_view>
+
+namespace meta {
+
+bool isPathSeparator(char c);
+std::string fileNameOf(std::string_view path);   // after the last separator
+std::string folderOf(std::string_view path);     // up to and including it
+std::string extensionOf(std::string_view path);  // dot included, or empty
+std::string replaceExtension(std::string_view path, std::string_view ext);
+std::string stripExtension(std::string_view fileName);
+
+}  // namespace meta

@@ -1,0 +1,85 @@
+#pragma once
+// The vocabulary of the EXIF decoder: the row type of every tag table and
+// decoded tag list, the EXIF/TIFF and GPS tables, and the rules that turn the
+// raw bytes of a directory entry into text.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "metadata/text.hpp"
+
+namespace meta {
+
+class TImageInfo;
+
+// A renderer replaces the value text of a row. Maker-note renderers (the Canon
+// sub-value decoders) add rows to the object being decoded, which is passed in
+// explicitly; the EXIF renderers ignore it.
+using TagRenderer = std::string (*)(const std::string& text, TImageInfo& info);
+
+struct TTagEntry {
+  int32_t Group = 0;        // 0: standard directories and tables; 1: maker-note rows
+  uint16_t ValueType = 0;   // TIFF type code of the stored value; 0 in the tables
+  uint16_t IptcRecord = 0;  // IPTC record number of a dataset row; 0 elsewhere
+  uint16_t Tag = 0;         // 0 marks the default row ("Unknown")
+  std::string Name;         // key of the look-ups by name
+  std::string Desc;         // shown to the user
+  std::string Codes;        // "0:Auto,1:Manual" or empty
+  std::string Data;         // the value as text, filled when stored
+  ByteString Raw;           // the value's raw bytes, filled when stored
+  int32_t RawPos = 0;       // 1-based buffer position of Raw
+  std::string Template;     // format template or empty
+  int32_t Size = 0;         // number of raw bytes
+  TagRenderer Callback = nullptr;
+};
+
+// TIFF value types: bytes per element, indexed by the type code 0..12.
+inline constexpr std::array<int32_t, 13> TypeSize{0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+enum TiffType : uint16_t {
+  BYTE = 1, ASCII = 2, SHORT = 3, LONG = 4, RATIONAL = 5, SBYTE = 6, UNDEFINED = 7,
+  SSHORT = 8, SLONG = 9, SRATIONAL = 10, FLOAT = 11, DOUBLE = 12
+};
+// Bytes per element; a DecodeFault for a type code above 12.
+int32_t typeSizeOf(int32_t type);
+
+// Directory kinds as passed to ParseDirectory.
+enum DirectoryKind : int32_t { kMainDirectory = 1, kGpsDirectory = 2, kPreviewDirectory = 4 };
+
+// The constant tables, with every empty description completed from the name
+// (CompleteDescriptions) the first time either is used.
+const std::vector<TTagEntry>& ExifTagTable();  // 251 rows; row 250 is the default row
+const std::vector<TTagEntry>& GpsTagTable();   // 31 rows, tags 0x0000..0x001E
+const TTagEntry& EmptyTagRow();
+void CompleteDescriptions();  // idempotent; forces the completion
+
+std::string SplitCamelCase(std::string_view name);
+
+// A copy of the row for (tag, kind): the last matching row of the EXIF table
+// (kinds 1 and 4) or of the GPS table (kind 2), or the default "Unknown" row.
+TTagEntry FindRow(int32_t tag, int32_t kind);
+
+// Text of a value of any type but ASCII and UNDEFINED: at most 8 elements,
+// through the code list and the template. Faults on a type code above 12.
+std::string RenderValue(const ByteString& raw, int32_t type, std::string_view codes,
+                        std::string_view format, bool bigEndian);
+// The value as one number (0 for what cannot be converted; never faults).
+double NumericValue(const ByteString& raw, int32_t type, bool bigEndian);
+std::string LookupCode(std::string_view codes, std::string_view key);
+std::string PrintableText(std::string_view text);  // first 50 characters, controls as "."
+double ParseFraction(std::string_view text);
+
+// The renderers of the EXIF and GPS tables.
+std::string RenderComponents(const std::string& text, TImageInfo& info);
+std::string RenderShutterSpeed(const std::string& text, TImageInfo& info);
+std::string RenderFlash(const std::string& text, TImageInfo& info);
+std::string RenderComment(const std::string& text, TImageInfo& info);
+std::string RenderWideText(const std::string& text, TImageInfo& info);
+std::string RenderCoordinate(const std::string& text, TImageInfo& info);
+std::string RenderTimeStamp(const std::string& text, TImageInfo& info);
+
+// Rounds half to even and checks the 32-bit range (DecodeFault outside).
+int32_t roundToInt32(double value);
+
+}  // namespace meta

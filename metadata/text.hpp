@@ -1,0 +1,26 @@
+#pragma once
+// Byte-string helpers shared by the decoders and the naming engine. Texts are
+// byte strings in the platform code page; letter case is folded for ASCII
+// letters only, so UTF-8 sequences pass through unchanged.
+#include <string>
+#include <string_view>
+
+namespace meta {
+
+using ByteString = std::string;  // raw bytes, addressed 1-based by tEndInd
+
+inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+inline char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+std::string toLower(std::string_view s);
+std::string toUpper(std::string_view s);
+bool equalsIgnoreCase(std::string_view a, std::string_view b);
+
+// Removes leading and trailing blanks and control characters (codes <= 32).
+std::string trimText(std::string_view s);
+
+// Whole decimal number with optional sign and surrounding blanks; false when
+// the text is not one or does not fit 64 bits.
+bool parseWholeNumber(std::string_view s, long long& out);
+
+}  // namespace meta

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs the whole test suite twice:
+# a normal build, and a build with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+scripts/bootstrap.sh
+
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== normal build"
+scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ctest --test-dir build/release --output-on-failure -j "$jobs"
+
+echo "== sanitizer build (ASan + UBSan)"
+scripts/build.sh build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON
+ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
