@@ -1,0 +1,38 @@
+#pragma once
+// The batch rename: every listed file, in list order, renamed with its
+// composed name; companion text files kept in step; every outcome logged.
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "naming/file_list.hpp"
+#include "naming/naming.hpp"
+#include "naming/output_sink.hpp"
+
+namespace naming {
+
+struct BatchHooks {
+  // Before the run: clear the list's selection, refresh the display, push the
+  // format and user text onto their histories.
+  std::function<void()> beforeRun;
+  // Writes the report of the file just evaluated into a companion sink (the
+  // report pane's text in text-file mode). May throw IoFault.
+  std::function<void(OutputSink& companion)> writeCompanion;
+  // After each file: files done out of total.
+  std::function<void(size_t done, size_t total)> progress;
+};
+
+struct BatchOutcome {
+  size_t renamed = 0;    // moved to a new name
+  size_t unchanged = 0;  // already right
+  size_t failed = 0;     // incomplete, destination exists, move failed
+  bool allRenamed() const { return failed == 0; }
+};
+
+// Runs the whole batch on `list` (emptied and refilled with the failures, or
+// else the renamed files). Every file operation, companion files included,
+// goes through naming.Files(), so a simulated file system gives a dry run.
+BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
+                      const BatchHooks& hooks);
+
+}  // namespace naming

@@ -1,0 +1,29 @@
+#pragma once
+// The file operations of the naming engine and the batch rename, behind a
+// small interface so that a dry run can simulate them and tests can inject
+// failures.
+#include <memory>
+#include <string>
+
+#include "naming/output_sink.hpp"
+
+namespace naming {
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual bool fileExists(const std::string& path) = 0;    // an existing file, not a folder
+  virtual bool folderExists(const std::string& path) = 0;
+  // Renames a file and never replaces an existing destination, not even one
+  // that appears between a test and the move; false when refused or failed.
+  virtual bool moveFile(const std::string& from, const std::string& to) = 0;
+  virtual bool deleteFile(const std::string& path) = 0;
+  // Creates or truncates a text file for a companion report; IoFault on failure.
+  virtual std::unique_ptr<CompanionSink> createTextFile(const std::string& path) = 0;
+};
+
+// The machine's file system (no-replace moves: renameat2 RENAME_NOREPLACE, else
+// link + unlink, else test-then-rename where the file system allows nothing better).
+FileSystem& realFileSystem();
+
+}  // namespace naming

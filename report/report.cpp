@@ -1,0 +1,2 @@
+// Placeholder until the report generator lands.
+#include "report/report.hpp"
