@@ -94,6 +94,7 @@ class TImageInfo : public tEndInd {
   void captureFacts(const TTagEntry& row, uint16_t tag, int32_t type, const ByteString& raw,
                     int32_t valuePos, int32_t base, int32_t kind, int32_t bound, const std::string& text);
   std::vector<int32_t> walkPath_;  // directory positions on the current walk (cycle guard)
+  size_t nestedWalks_ = 0;         // sub-directory walks entered so far (bounded)
 };
 
 }  // namespace meta

@@ -73,6 +73,9 @@ class TimgData : public tEndInd {
   ByteString ThumbnailBytes() const;
   std::optional<RgbImage> ThumbnailImage() const;
   std::string CommentText() const;
+
+ private:
+  bool exifHeaderFault_ = false;  // DecodeExifSegment met a bad header; its status text is kept
 };
 
 // Decodes a JPEG byte stream into RGB; none when the stream is not a JPEG the

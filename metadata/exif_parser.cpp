@@ -1,0 +1,289 @@
+// The TIFF directory walk: entries become rows of the decoded tag lists, the
+// photo facts are captured on the way, and the Exif, GPS, interoperability
+// and SubIFD pointers are followed depth-first in entry order.
+#include "metadata/exif_parser.hpp"
+
+#include <algorithm>
+#include <limits>
+
+#include "metadata/faults.hpp"
+#include "metadata/image_reader.hpp"
+#include "metadata/maker_notes.hpp"
+
+namespace meta {
+
+namespace {
+
+constexpr uint16_t kTagImageWidth = 0x0100;
+constexpr uint16_t kTagImageLength = 0x0101;
+constexpr uint16_t kTagCompression = 0x0103;
+constexpr uint16_t kTagMake = 0x010F;
+constexpr uint16_t kTagModel = 0x0110;
+constexpr uint16_t kTagDateTime = 0x0132;
+constexpr uint16_t kTagSubIfds = 0x014A;
+constexpr uint16_t kTagExifOffset = 0x8769;
+constexpr uint16_t kTagGpsInfo = 0x8825;
+constexpr uint16_t kTagExifVersion = 0x9000;
+constexpr uint16_t kTagDateTimeOriginal = 0x9003;
+constexpr uint16_t kTagFlash = 0x9209;
+constexpr uint16_t kTagMakerNote = 0x927C;
+constexpr uint16_t kTagUserComment = 0x9286;
+constexpr uint16_t kTagExifImageWidth = 0xA002;
+constexpr uint16_t kTagExifImageLength = 0xA003;
+constexpr uint16_t kTagInteropOffset = 0xA005;
+
+// Real files hold a handful of directories. A file whose directories point at
+// each other many times over (not a cycle, but a lattice) would otherwise
+// cost an exponential number of walks, so nested walks stop after this many.
+constexpr size_t kMaxNestedWalks = 1000;
+
+// Text of an ASCII value: its bytes up to the first zero byte, all of them
+// when it holds none (some cameras leave the terminator out of the count).
+std::string asciiText(const ByteString& raw) {
+  return raw.substr(0, std::min(raw.find('\0'), raw.size()));
+}
+
+// Text of an UNDEFINED value: quoted, cut before its first zero byte.
+std::string undefinedText(const ByteString& raw) { return '"' + asciiText(raw) + '"'; }
+
+int32_t toPosition(int64_t position) {
+  if (position < std::numeric_limits<int32_t>::min() || position > std::numeric_limits<int32_t>::max())
+    throw DecodeFault("Directory offset out of range: " + std::to_string(position));
+  return static_cast<int32_t>(position);
+}
+
+// Keeps the positions of the directories being walked, so that a pointer back
+// into one of them is refused instead of recursing for ever.
+class WalkPathEntry {
+ public:
+  WalkPathEntry(std::vector<int32_t>& path, int32_t position) : path_(path) { path_.push_back(position); }
+  ~WalkPathEntry() { path_.pop_back(); }
+  WalkPathEntry(const WalkPathEntry&) = delete;
+  WalkPathEntry& operator=(const WalkPathEntry&) = delete;
+
+ private:
+  std::vector<int32_t>& path_;
+};
+
+}  // namespace
+
+TImageInfo::TImageInfo(TimgData* owner, int32_t listMode) : Owner(owner), ListMode(listMode) {
+  CompleteDescriptions();
+}
+
+TImageInfo::~TImageInfo() = default;
+
+void TImageInfo::setOwnerStatus(const std::string& text) {
+  if (Owner) Owner->StatusText = text;
+}
+
+void TImageInfo::ParseDirectory(int32_t position, int32_t base, int32_t kind, int32_t bound) {
+  if (std::find(walkPath_.begin(), walkPath_.end(), position) != walkPath_.end()) return;
+  WalkPathEntry onPath(walkPath_, position);
+
+  // Layout: count N (2 bytes), N entries of 12 bytes, next-directory offset (4).
+  const int64_t n = Read16(position);
+  const int64_t nextPos = int64_t{position} + 2 + 12 * n;
+
+  // Step 2, size check. Both sides hold the position, so what is compared is
+  // the directory's size against base + bound.
+  if (2 + 12 * n > int64_t{base} + bound) {
+    setOwnerStatus("Illegally sized directory");
+    return;
+  }
+
+  // Step 3, preview position: the first main directory walked that has a
+  // next directory fixes it (IFD0 pointing to IFD1 in a normal file). TIFF
+  // files carry no embedded preview this way.
+  if (kind == kMainDirectory && PreviewStart == 0 && !FromTiff) {
+    int32_t next = Read32(toPosition(nextPos));
+    if (next < 0) throw DecodeFault("Negative next-directory offset");
+    PreviewStart = next;
+    PreviewLength = toPosition(int64_t{base} + bound - next);
+  }
+
+  for (int64_t i = 0; i < n; ++i) {
+    // Entry layout: tag (2), type (2), count (4), value or offset (4).
+    const int64_t e = int64_t{position} + 2 + 12 * i;
+    const uint16_t tag = static_cast<uint16_t>(Read16(toPosition(e)));
+    const int32_t type = Read16(toPosition(e + 2));
+    const int32_t count = Read32(toPosition(e + 4));
+    if (count < 0) throw DecodeFault("Negative element count " + std::to_string(count));
+    const int64_t size = int64_t{typeSizeOf(type)} * count;
+    if (size == 0) continue;
+
+    int64_t v = e + 8;
+    if (size > 4) {
+      int32_t offset = Read32(toPosition(e + 8));
+      if (offset < 0) throw DecodeFault("Negative value offset " + std::to_string(offset));
+      v = int64_t{offset} + base;
+    }
+    const ByteString raw = copyClamped(Buffer, v, size);
+
+    TTagEntry row = FindRow(tag, kind);
+    std::string text;
+    if (type == ASCII) {
+      text = asciiText(raw);
+    } else if (type == UNDEFINED) {
+      text = undefinedText(raw);
+    } else {
+      text = RenderValue(raw, type, row.Codes, row.Template, BigEndian);
+    }
+
+    // Step 7. A renderer that cannot convert its value leaves the text as it
+    // was, so one odd value does not cost the rest of the directory.
+    bool rendered = false;
+    if (row.Tag != 0 && row.Callback) {
+      try {
+        text = row.Callback(text, *this);
+        rendered = true;
+      } catch (const InternalError&) {
+        throw;
+      } catch (const std::exception&) {
+      }
+    }
+    if (!rendered) text = PrintableText(text);
+
+    // Step 8: the 8-byte character-code prefix and the last byte dropped.
+    if (tag == kTagUserComment) {
+      text = size - 1 > 8 ? trimText(copyClamped(raw, 9, size - 1 - 8)) : std::string();
+    }
+
+    const int32_t valuePos =
+        static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
+    captureFacts(row, tag, type, raw, valuePos, base, kind, bound, text);
+
+    row.ValueType = static_cast<uint16_t>(type);
+    row.Data = std::move(text);
+    row.Raw = raw;
+    row.RawPos = valuePos;
+    row.Size = static_cast<int32_t>(raw.size());
+    // The store is a boundary: a row that cannot be kept is left out and the
+    // walk goes on.
+    try {
+      if (kind == kPreviewDirectory)
+        AddPreviewTag(row);
+      else
+        AddTag(row);
+    } catch (const std::exception&) {
+    }
+  }
+}
+
+void TImageInfo::captureFacts(const TTagEntry& row, uint16_t tag, int32_t type, const ByteString& raw,
+                              int32_t valuePos, int32_t base, int32_t kind, int32_t bound,
+                              const std::string& text) {
+  (void)row;
+  auto wholeValue = [&] { return roundToInt32(NumericValue(raw, type, BigEndian)); };
+
+  // The preview directory describes the thumbnail, not the photo: it gives
+  // the preview's compression and nothing else, and it leads nowhere.
+  if (kind == kPreviewDirectory) {
+    if (tag == kTagCompression) PreviewCompression = wholeValue();
+    return;
+  }
+
+  switch (tag) {
+    case kTagImageWidth:
+    case kTagExifImageWidth:
+      Width = wholeValue();
+      break;
+    case kTagImageLength:
+    case kTagExifImageLength:
+      Height = wholeValue();
+      break;
+    case kTagMake:
+      CameraMake = text.substr(0, 32);
+      break;
+    case kTagModel:
+      CameraModel = text.substr(0, 40);
+      break;
+    case kTagDateTime:
+    case kTagDateTimeOriginal:
+      DateTimeText = text.substr(0, 20);
+      break;
+    case kTagExifVersion:
+      ExifVersion = raw.substr(0, 6);
+      break;
+    case kTagFlash:
+      FlashValue = wholeValue();
+      break;
+    case kTagMakerNote:
+      MakerNoteBytes = raw;
+      MakerNotePos = valuePos;
+      MakerNoteDecoded = TmsInfo(FromTiff, *this).DecodeMakerNote();
+      break;
+    case kTagSubIfds:
+    case kTagExifOffset:
+    case kTagInteropOffset:
+    case kTagGpsInfo: {
+      // A fault in a sub-directory ends that walk alone; the pointer entry
+      // is stored and the calling directory goes on. Only the first offset
+      // of a SubIFDs array is followed.
+      if (nestedWalks_ >= kMaxNestedWalks) break;
+      ++nestedWalks_;
+      const int32_t subKind = tag == kTagGpsInfo ? kGpsDirectory : kMainDirectory;
+      try {
+        int32_t sub = toPosition(int64_t{Read32(valuePos)} + base);
+        ParseDirectory(sub, base, subKind, bound);
+      } catch (const DecodeFault&) {
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void TImageInfo::ProcessThumbnail() {
+  // The preview directory is walked after the read, for the report; a broken
+  // preview directory keeps the rows decoded before the fault and no more.
+  try {
+    ParseDirectory(toPosition(int64_t{PreviewStart} + kJpegExifBase), kJpegExifBase, kPreviewDirectory,
+                   toPosition(int64_t{PreviewLength} - 12));
+  } catch (const DecodeFault&) {
+  }
+}
+
+int32_t TImageInfo::AddTag(const TTagEntry& row) {
+  if (row.Tag != 0) Tags.push_back(row);
+  return TagCount() - 1;
+}
+
+int32_t TImageInfo::AddPreviewTag(const TTagEntry& row) {
+  if (row.Tag != 0) PreviewTags.push_back(row);
+  return PreviewTagCount() - 1;
+}
+
+int32_t TImageInfo::AddComputedTag(const std::string& name, const std::string& text, uint16_t valueType) {
+  TTagEntry row;
+  row.Group = 1;
+  row.ValueType = valueType;
+  row.Tag = 0;
+  row.Name = name;
+  row.Desc = name;
+  row.Data = text;
+  row.Raw = text;
+  row.RawPos = 0;
+  row.Size = static_cast<int32_t>(text.size());
+  Tags.push_back(std::move(row));
+  return TagCount() - 1;
+}
+
+namespace {
+bool nextInGroup(const std::vector<TTagEntry>& rows, size_t& cursor, int32_t group, TTagEntry& row) {
+  row = TTagEntry{};
+  while (cursor < rows.size() && rows[cursor].Group != group) ++cursor;
+  if (cursor >= rows.size()) return false;
+  row = rows[cursor++];
+  return true;
+}
+}  // namespace
+
+bool TImageInfo::NextTag(int32_t group, TTagEntry& row) { return nextInGroup(Tags, TagCursor, group, row); }
+
+bool TImageInfo::NextThumbnailTag(int32_t group, TTagEntry& row) {
+  return nextInGroup(PreviewTags, PreviewTagCursor, group, row);
+}
+
+}  // namespace meta

@@ -1,0 +1,320 @@
+// TimgData: opens one image file, keeps the JPEG segments that carry metadata
+// (or the head of a TIFF file) and hands them to the decoders.
+#include "metadata/image_reader.hpp"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+
+#include "metadata/faults.hpp"
+#include "metadata/paths.hpp"
+
+namespace meta {
+
+namespace {
+
+constexpr int kMarkerEndOfImage = 0xD9;
+constexpr int kMarkerStartOfScan = 0xDA;
+constexpr int kMarkerApp1 = 0xE1;
+constexpr int kMarkerApp13 = 0xED;
+constexpr int kMarkerComment = 0xFE;
+
+// When a TIFF header names a directory beyond the fixed read, the buffer
+// reaches this far past the directory, so that its entries and the values
+// written after it are inside.
+constexpr int64_t kTiffDirectoryReach = 64 * 1024;
+
+// Sets ReadingTiff for the duration of a TIFF read, whatever way it ends.
+class ReadingTiffFlag {
+ public:
+  explicit ReadingTiffFlag(bool& flag) : flag_(flag) { flag_ = true; }
+  ~ReadingTiffFlag() { flag_ = false; }
+  ReadingTiffFlag(const ReadingTiffFlag&) = delete;
+  ReadingTiffFlag& operator=(const ReadingTiffFlag&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+bool isFile(const std::string& path) {
+  std::error_code ec;
+  auto st = std::filesystem::status(path, ec);
+  return !ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st);
+}
+
+// First position (0-based) of `needle` in `hay`, or npos.
+size_t findBytes(const ByteString& hay, std::string_view needle, size_t from = 0) {
+  return hay.find(needle, from);
+}
+
+}  // namespace
+
+TimgData::TimgData(int32_t listMode) : ListMode(listMode) { Reset(); }
+
+TimgData::~TimgData() = default;
+
+bool TimgData::ReadFile(const std::string& path) {
+  Reset();
+  if (!isFile(path)) return false;
+  ReadFileFacts(path);
+  try {
+    StatusText = "Not an EXIF file";
+    const std::string ext = toLower(extensionOf(path));
+    bool ok = false;
+    if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe")
+      ok = ReadJpeg(path);
+    else if (ext == ".tif" || ext == ".tiff" || ext == ".nef")
+      ok = ReadTiff(path);
+    else
+      return false;
+    if (!ok) return false;
+    // A header fault of the EXIF segment stays visible to the report and the
+    // summaries; the texts of a walk that went on are not errors of the read.
+    if (!exifHeaderFault_) StatusText = "<none>";
+    return true;
+  } catch (const std::exception&) {
+    StatusText = "Illegal Exif construction";
+    return false;
+  }
+}
+
+void TimgData::ReadFileFacts(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return;
+  SourcePath = path;
+  FileTime = TDateTime::fromTimeT(st.st_mtime);
+  FileBytes = static_cast<int64_t>(st.st_size);
+}
+
+void TimgData::Reset() {
+  SegmentCount = 0;
+  ExifSlot = IptcSlot = CommentSlot = nullptr;
+  SourcePath.clear();
+  StatusText.clear();
+  FileTime = TDateTime{};
+  FileBytes = 0;
+  ExifInfo.reset();
+  IptcInfo.reset();
+  BigEndian = false;
+  exifHeaderFault_ = false;
+}
+
+bool TimgData::ReadJpeg(const std::string& path) {
+  ReadingTiff = false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) throw DecodeFault("Cannot open " + path);
+  try {
+    return ScanSegments(in);
+  } catch (const std::exception&) {
+    return false;  // a fault while scanning or decoding fails the read; what was stored stays
+  }
+}
+
+bool TimgData::ScanSegments(std::istream& in) {
+  auto readByte = [&in](int& byte) {
+    int c = in.get();
+    if (c == std::char_traits<char>::eof()) return false;
+    byte = c;
+    return true;
+  };
+
+  int b1 = 0, b2 = 0;
+  if (!readByte(b1) || !readByte(b2) || b1 != 0xFF || b2 != 0xD8) return false;
+
+  SegmentCount = 0;
+  while (SegmentCount < kSegmentsScanned) {
+    // Any run of 0xFF fill bytes is skipped; a byte other than 0xFF where a
+    // marker was expected is itself taken as the code.
+    int marker = 0xFF;
+    do {
+      if (!readByte(marker)) return HasMetadata();
+    } while (marker == 0xFF);
+
+    // Every marker, the stand-alone ones included, is taken to carry a
+    // length field.
+    int hi = 0, lo = 0;
+    if (!readByte(hi) || !readByte(lo)) return HasMetadata();
+    const int32_t length = hi * 256 + lo;
+    if (length < 2) throw DecodeFault("Segment length " + std::to_string(length));
+
+    ByteString bytes(static_cast<size_t>(length), '\0');
+    bytes[0] = static_cast<char>(hi);
+    bytes[1] = static_cast<char>(lo);
+    if (length > 2) {
+      in.read(bytes.data() + 2, length - 2);
+      if (in.gcount() != length - 2) return HasMetadata();  // the file ends inside the segment
+    }
+
+    ++SegmentCount;
+    tSection& slot = Slot(SegmentCount);
+    slot.Marker = marker;
+    slot.Length = length;
+    slot.Bytes = std::move(bytes);
+    if (length == 2) continue;
+
+    // The metadata must begin within the first four segments.
+    if (SegmentCount == 5 && !HasMetadata()) return false;
+
+    switch (marker) {
+      case kMarkerEndOfImage:
+      case kMarkerStartOfScan:
+        return HasMetadata();
+      case kMarkerApp1:
+        // Only the first APP1 that really holds EXIF data is decoded; any
+        // other (XMP, a second EXIF block) gives its slot to the next segment.
+        if (SegmentCount <= 5 && !ExifSlot && slot.Bytes.compare(2, 4, "Exif") == 0) {
+          ExifSlot = &slot;
+          ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
+          Buffer = slot.Bytes;
+          DecodeExifSegment();
+        } else {
+          --SegmentCount;
+        }
+        break;
+      case kMarkerApp13:
+        if (!IptcSlot) {
+          IptcSlot = &slot;
+          IptcInfo = std::make_unique<TIPTCdata>(this);
+        }
+        break;
+      case kMarkerComment:
+        CommentSlot = &slot;  // a later comment replaces an earlier one
+        break;
+      default:
+        break;
+    }
+  }
+  return HasMetadata();
+}
+
+void TimgData::DecodeExifSegment() {
+  if (!ExifInfo) ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
+  if (!ExifSlot) return;
+  const ByteString& bytes = ExifSlot->Bytes;
+
+  // Layout of the segment bytes (1-based): 1-2 length, 3-6 "Exif", 7-8 not
+  // examined, 9-10 byte-order mark (TIFF offset 0), 11-12 magic number (not
+  // examined), 13-16 first-directory offset, 17 on directory data.
+  if (copyClamped(bytes, 3, 4) != "Exif") {
+    StatusText = "Incorrect Exif header";
+    exifHeaderFault_ = true;
+    return;
+  }
+  const ByteString mark = copyClamped(bytes, 9, 2);
+  if (mark == "II") {
+    BigEndian = false;
+  } else if (mark == "MM") {
+    BigEndian = true;
+  } else {
+    StatusText = "Invalid Exif alignment marker";
+    exifHeaderFault_ = true;
+    return;
+  }
+
+  ExifInfo->Buffer = Buffer;
+  ExifInfo->BigEndian = BigEndian;
+  const int32_t offset = ExifInfo->Read32(13);
+  if (offset < 0) throw DecodeFault("First directory offset " + std::to_string(uint32_t(offset)));
+  const int64_t position = offset == 0 ? 17 : int64_t{offset} + kJpegExifBase;
+  if (position > std::numeric_limits<int32_t>::max()) throw DecodeFault("First directory offset out of range");
+
+  ExifInfo->ParseDirectory(static_cast<int32_t>(position), kJpegExifBase, kMainDirectory, ExifSlot->Length - 6);
+  ExifInfo->ComputeDerivedFacts();
+}
+
+bool TimgData::ReadTiff(const std::string& path) {
+  ReadingTiffFlag reading(ReadingTiff);
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) throw DecodeFault("Cannot open " + path);
+  try {
+    in.seekg(0, std::ios::end);
+    const int64_t fileSize = static_cast<int64_t>(in.tellg());
+    in.seekg(0, std::ios::beg);
+
+    char head[8] = {};
+    in.read(head, 8);
+    if (in.gcount() < 2) return false;
+    const std::string mark(head, 2);
+    if (mark != "II" && mark != "MM") return false;
+    BigEndian = mark == "MM";
+
+    // The magic number is not examined. The first directory is the one the
+    // header names; an offset below 8 or past the end of the file is taken
+    // as 8, the start of the read buffer.
+    tEndInd header;
+    header.BigEndian = BigEndian;
+    header.Buffer.assign(head, 8);
+    const uint32_t named = in.gcount() == 8 ? static_cast<uint32_t>(header.Read32(5)) : 8u;
+    const int64_t dirOffset = (named < 8 || named >= fileSize) ? 8 : int64_t{named};
+
+    // The buffer starts at file offset 8 (offset X is at position X - 7) and
+    // holds at least the fixed read; a directory beyond it brings the buffer
+    // to 64 KiB past the directory, never past the end of the file. Bytes
+    // beyond the end of a short file read as zero.
+    int64_t size = kTiffReadSize;
+    const int64_t available = std::max<int64_t>(fileSize - 8, 0);
+    size = std::max(size, std::min(dirOffset - 8 + kTiffDirectoryReach, available));
+    if (size > std::numeric_limits<int32_t>::max()) throw DecodeFault("TIFF directory out of range");
+
+    tSection& slot = Slot(1);
+    slot.Bytes.assign(static_cast<size_t>(size), '\0');
+    if (in.good()) in.read(slot.Bytes.data(), std::min(size, available));
+    slot.Marker = 0;
+    slot.Length = static_cast<int32_t>(size);
+    SegmentCount = 1;
+    ExifSlot = &slot;
+
+    ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
+    ExifInfo->FromTiff = ReadingTiff;
+    ExifInfo->Buffer = slot.Bytes;
+    Buffer = slot.Bytes;
+    ExifInfo->BigEndian = BigEndian;
+    ExifInfo->ParseDirectory(static_cast<int32_t>(dirOffset + kTiffFileBase), kTiffFileBase, kMainDirectory,
+                             static_cast<int32_t>(size));
+    ExifInfo->ComputeDerivedFacts();
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool TimgData::HasThumbnail() const {
+  return ExifSlot && ExifInfo && ExifInfo->PreviewStart > 21 && ExifInfo->PreviewLength > 256;
+}
+
+ByteString TimgData::ThumbnailBytes() const {
+  if (!HasThumbnail()) return {};
+  const ByteString s = copyClamped(Buffer, ExifInfo->PreviewStart, ExifInfo->PreviewLength);
+
+  // A preview starts with a start-of-image marker followed by a table
+  // (quantisation or Huffman) or, in JFIF and other previews, any segment.
+  size_t p = findBytes(s, std::string_view("\xFF\xD8\xFF\xDB", 4));
+  if (p == ByteString::npos) p = findBytes(s, std::string_view("\xFF\xD8\xFF\xC4", 4));
+  if (p == ByteString::npos) p = findBytes(s, std::string_view("\xFF\xD8\xFF", 3));
+  if (p == ByteString::npos) return {};
+
+  // Without its end-of-image marker the preview is not handed out at all.
+  size_t end = findBytes(s, std::string_view("\xFF\xD9", 2), p + 2);
+  if (end == ByteString::npos) return {};
+  return s.substr(p, end + 2 - p);
+}
+
+std::optional<RgbImage> TimgData::ThumbnailImage() const {
+  if (!HasThumbnail() || ExifInfo->PreviewCompression != 6) return std::nullopt;
+  ByteString bytes = ThumbnailBytes();
+  if (bytes.empty()) return std::nullopt;
+  return decodeJpeg(bytes);
+}
+
+std::string TimgData::CommentText() const {
+  if (!CommentSlot) return {};
+  const ByteString& b = CommentSlot->Bytes;
+  if (b.size() < 2) return {};
+  const int64_t v = static_cast<unsigned char>(b[0]) * 256 + static_cast<unsigned char>(b[1]);
+  return copyClamped(b, 3, v - 2);
+}
+
+}  // namespace meta
