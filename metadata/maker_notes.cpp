@@ -135,8 +135,7 @@ inline constexpr std::array<MakerRow, 26> kCasio{{
     {0x0004, "FlashMode", "FlashMode", "1:Auto,2:On,3:Off,4:Red Eye Reduction"},
     {0x0005, "FlashIntensity", "FlashIntensity", "11:Weak,13:Normal,15:Strong"},
     {0x0006, "ObjectDistance", "ObjectDistance"},
-    {0x0007, "WhiteBalance", "WhiteBalance",
-     "1:Auto,2:Tungsten,3:Daylight,4:Fluorescent,5:Shade,129:Manual"},
+    {0x0007, "WhiteBalance", "WhiteBalance", "1:Auto,2:Tungsten,3:Daylight,4:Fluorescent,5:Shade,129:Manual"},
     {0x0008, "Skip", "Skip"},
     {0x0009, "Skip", "Skip"},
     {0x000A, "DigitalZoom", "DigitalZoom", "65536:Off,65537:2X Digital Zoom"},
@@ -441,7 +440,8 @@ std::string CanonCustomFunctions(const std::string& text, TImageInfo& info) {
   size_t start = 0;
   while (true) {
     const size_t comma = text.find(',', start);
-    const std::string field = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const std::string field =
+        text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
     long long v = 0;
     if (parseWholeNumber(field, v)) {
       const long long function = v / 256;
@@ -471,8 +471,8 @@ bool TmsInfo::DecodeMakerNote() {
   for (const MakerLayout& layout : kMakerLayouts) {
     if (key != layout.key) continue;
     if (layout.condition == Condition::NikonNewLayout) {
-      const bool newer = parent_.ExifVersion > "0210" ||
-                         (parent_.ExifVersion.empty() && fromTiff_ && modelSeriesLetter(parent_.CameraModel) == 'D');
+      const bool newer = parent_.ExifVersion > "0210" || (parent_.ExifVersion.empty() && fromTiff_ &&
+                                                          modelSeriesLetter(parent_.CameraModel) == 'D');
       if (!newer) continue;
     } else if (layout.condition == Condition::NoteStartsWithNikon) {
       if (note.compare(0, 5, "Nikon") != 0) continue;

@@ -53,9 +53,7 @@ TEST(IptcListing, ListsDatasetsAsDescriptionAndValue) {
        photoshopPayload(dataSet(2, 0, std::string("\0\x02", 2)) + dataSet(2, 25, "alpha") +
                         dataSet(2, 25, "beta") + dataSet(2, 120, "A caption")),
        {"Keywords = alpha", "Keywords = beta", "Image caption = A caption"}},
-      {"dataset outside the table",
-       photoshopPayload(dataSet(2, 200, "odd")),
-       {"Custom_200 = odd"}},
+      {"dataset outside the table", photoshopPayload(dataSet(2, 200, "odd")), {"Custom_200 = odd"}},
       {"record 8 and record 2 share dataset numbers",
        photoshopPayload(dataSet(8, 10, "sub") + dataSet(2, 10, "5")),
        {"Subfile = sub", "Urgency = 5"}},
@@ -73,7 +71,8 @@ TEST(IptcListing, ListsDatasetsAsDescriptionAndValue) {
        // positions 3..14 hold a dataset that the search passes over
        dataSet(2, 25, "skipped") + std::string(7, '\0') + dataSet(2, 120, "found"),
        {"Image caption = found"}},
-      {"a marker at position 13 is found", std::string(10, '\0') + dataSet(2, 120, "at13"),
+      {"a marker at position 13 is found",
+       std::string(10, '\0') + dataSet(2, 120, "at13"),
        {"Image caption = at13"}},
       {"a marker at position 12 is not", std::string(9, '\0') + dataSet(2, 25, "x"), {}},
       {"the first marker must be followed by record 2 or 8",
