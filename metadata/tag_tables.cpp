@@ -441,6 +441,10 @@ Sexagesimal parseSexagesimal(std::string_view text) {
   return v;
 }
 
+bool isIntegerType(int32_t type) {
+  return type == BYTE || type == SHORT || type == LONG || type == SBYTE || type == SSHORT || type == SLONG;
+}
+
 std::string wholeText(double value) { return formatFloat("%0.0f", value); }
 
 }  // namespace
@@ -500,8 +504,8 @@ TTagEntry FindRow(int32_t tag, int32_t kind) {
   return row;
 }
 
-std::string RenderValue(const ByteString& raw, int32_t type, std::string_view codes,
-                        std::string_view format, bool bigEndian) {
+std::string RenderValue(const ByteString& raw, int32_t type, std::string_view codes, std::string_view format,
+                        bool bigEndian) {
   const int32_t s = typeSizeOf(type);
   if (s == 0) return "0";
   tEndInd order;
@@ -513,26 +517,19 @@ std::string RenderValue(const ByteString& raw, int32_t type, std::string_view co
   for (size_t i = 0; i < n; ++i) {
     const std::string_view element = bytes.substr(i * s, s);
     if (i > 0) text += ", ";
-    switch (type) {
-      case BYTE: case SHORT: case LONG: case SBYTE: case SSHORT: case SLONG: {
-        // Signed types below 32 bits are not sign-extended: an SSHORT -1 reads 65535.
-        const std::string v = std::to_string(order.BytesToInt(element));
-        text += codes.empty() ? v : LookupCode(codes, v);
-        break;
-      }
-      case RATIONAL: case SRATIONAL: {
-        text += std::to_string(order.BytesToInt(element.substr(0, 4)));
-        text += '/';
-        text += std::to_string(order.BytesToInt(element.substr(4, 4)));
-        if (!codes.empty()) text += LookupCode(codes, text);
-        break;
-      }
-      case FLOAT: case DOUBLE:
-        text += "-9999.99";
-        break;
-      default:  // ASCII and UNDEFINED are rendered by the directory walkers
-        text += '?';
-        break;
+    if (isIntegerType(type)) {
+      // Signed types below 32 bits are not sign-extended: an SSHORT -1 reads 65535.
+      const std::string v = std::to_string(order.BytesToInt(element));
+      text += codes.empty() ? v : LookupCode(codes, v);
+    } else if (type == RATIONAL || type == SRATIONAL) {
+      text += std::to_string(order.BytesToInt(element.substr(0, 4)));
+      text += '/';
+      text += std::to_string(order.BytesToInt(element.substr(4, 4)));
+      if (!codes.empty()) text += LookupCode(codes, text);
+    } else if (type == FLOAT || type == DOUBLE) {
+      text += "-9999.99";
+    } else {
+      text += '?';  // ASCII and UNDEFINED are rendered by the directory walkers
     }
   }
   if (format.empty()) return text;
@@ -548,22 +545,16 @@ std::string RenderValue(const ByteString& raw, int32_t type, std::string_view co
 double NumericValue(const ByteString& raw, int32_t type, bool bigEndian) {
   tEndInd order;
   order.BigEndian = bigEndian;
-  switch (type) {
-    case BYTE: case SHORT: case LONG: case SBYTE: case SSHORT: case SLONG:
-      // All elements together form one number: two SHORTs give one 32-bit value.
-      return order.BytesToInt(raw);
-    case RATIONAL: case SRATIONAL: {
-      const std::string_view bytes(raw);
-      const int32_t numerator = order.BytesToInt(bytes.substr(0, 4));
-      const int32_t denominator = order.BytesToInt(bytes.substr(std::min<size_t>(4, bytes.size()), 4));
-      if (denominator == 0) return 0;
-      return static_cast<double>(numerator) / denominator;
-    }
-    case FLOAT: case DOUBLE:
-      return ieeeValue(raw, type, bigEndian);
-    default:
-      return 0;
+  // All elements together form one number: two SHORTs give one 32-bit value.
+  if (isIntegerType(type)) return order.BytesToInt(raw);
+  if (type == RATIONAL || type == SRATIONAL) {
+    const std::string_view bytes(raw);
+    const int32_t numerator = order.BytesToInt(bytes.substr(0, 4));
+    const int32_t denominator = order.BytesToInt(bytes.substr(std::min<size_t>(4, bytes.size()), 4));
+    return denominator == 0 ? 0 : static_cast<double>(numerator) / denominator;
   }
+  if (type == FLOAT || type == DOUBLE) return ieeeValue(raw, type, bigEndian);
+  return 0;
 }
 
 std::string LookupCode(std::string_view codes, std::string_view key) {
@@ -603,8 +594,8 @@ double ParseFraction(std::string_view text) {
 
 // Reaches the renderer as a quoted text: '"', the component bytes, '"'.
 std::string RenderComponents(const std::string& text, TImageInfo& /*info*/) {
-  if (text.size() < 5) throw DecodeFault("Range check error: components text of " +
-                                         std::to_string(text.size()) + " characters");
+  if (text.size() < 5)
+    throw DecodeFault("Range check error: components text of " + std::to_string(text.size()) + " characters");
   static constexpr const char* kNames[] = {"", "Y", "Cb", "Cr", "R", "G", "B"};
   std::string out;
   for (size_t i = 1; i <= 4; ++i) {
@@ -634,16 +625,10 @@ std::string RenderFlash(const std::string& text, TImageInfo& /*info*/) {
   long long f = 0;
   if (!parseWholeNumber(text, f)) throw DecodeFault("'" + text + "' is not a valid integer value");
   std::string out = (f & 1) ? "On" : "Off";
-  switch (f & 6) {
-    case 2: out += ", UNKNOWN"; break;
-    case 4: out += ", no strobe return"; break;
-    case 6: out += ", strobe return"; break;
-  }
-  switch (f & 0x18) {
-    case 8: out += ", forced"; break;
-    case 16: out += ", surpressed"; break;
-    case 24: out += ", auto mode"; break;
-  }
+  static constexpr const char* kStrobeReturn[] = {"", ", UNKNOWN", ", no strobe return", ", strobe return"};
+  static constexpr const char* kMode[] = {"", ", forced", ", surpressed", ", auto mode"};
+  out += kStrobeReturn[(f & 6) >> 1];
+  out += kMode[(f & 0x18) >> 3];
   if (f & 0x20) out += ", no flash function";
   if (f & 0x40) out += ", red-eye reduction";
   return out;
