@@ -26,6 +26,7 @@ struct BatchOutcome {
   size_t renamed = 0;    // moved to a new name
   size_t unchanged = 0;  // already right
   size_t failed = 0;     // incomplete, destination exists, move failed
+  size_t companionFailed = 0;  // companion text files not renamed or not written
   bool allRenamed() const { return failed == 0; }
 };
 

@@ -1,0 +1,196 @@
+#include "naming/batch_rename.hpp"
+
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "naming/collision_cache.hpp"
+
+namespace naming {
+
+namespace {
+
+// The pieces of the log, with their styles in one place.
+const TextStyle kOkImage = styleOf(true, false, 10, kGreen);
+const TextStyle kOkCompanion = styleOf(true, false, 10, kBlue);
+const TextStyle kErrorImage = styleOf(true, false, 14, kRed);
+const TextStyle kErrorCompanion = styleOf(true, false, 12, kMaroon);
+const TextStyle kPathStrong = styleOf(true, false, 10, kBlack);
+const TextStyle kDetail10 = styleOf(false, false, 10, kBlack);
+const TextStyle kDetail8 = styleOf(false, false, 8, kBlack);
+const TextStyle kAside8 = styleOf(false, true, 8, kBlack);
+
+class Batch {
+ public:
+  Batch(TNaming& naming, OutputSink& log, bool withTextFile, const BatchHooks& hooks)
+      : naming_(naming), fs_(naming.Files()), log_(log), withTextFile_(withTextFile), hooks_(hooks) {}
+
+  // One image: the first test that applies decides its outcome.
+  void renameOne(const std::string& path) {
+    naming_.EvaluateFile(path, &cache_);
+    TNaming& n = naming_;
+    if (!n.NameComplete) {
+      log_.WriteRich("ERREUR: ", kErrorImage);
+      WriteLine(log_, n.OldPath, kPathStrong);
+      WriteLine(log_, "\t\t ne peut être renommé par manque d'information", kDetail10);
+      fail(n.OldPath);
+      return;
+    }
+    if (n.NewPath == n.OldPath) {
+      log_.WriteRich("Ok: ", kOkImage);
+      log_.WriteRich(n.OldPath, kDetail8);
+      WriteLine(log_, " (Identique au nom d'origine)", kAside8);
+      ++outcome.unchanged;
+      companionStep();
+      return;
+    }
+    // Tested before any move, so that the log can say why; the move itself
+    // refuses a destination that appears after this test too.
+    if (fs_.fileExists(n.NewPath)) {
+      log_.WriteRich("ERREUR: ", kErrorImage);
+      WriteLine(log_, n.OldPath, kPathStrong);
+      WriteLine(log_, "\t\tne peut être renommé en " + n.NewPath, kDetail10);
+      WriteLine(log_, "\t\tLe fichier destination existe déjà", kDetail10);
+      fail(n.OldPath);
+      n.NameComplete = false;
+      return;
+    }
+    if (!fs_.moveFile(n.OldPath, n.NewPath)) {
+      log_.WriteRich("ERREUR: ", kErrorImage);
+      WriteLine(log_, n.OldPath, kPathStrong);
+      WriteLine(log_, "\t\tne peut être renommé en " + n.NewPath, kDetail8);
+      fail(n.OldPath);
+      n.NameComplete = false;
+      return;
+    }
+    log_.WriteRich("Ok: ", kOkImage);
+    WriteLine(log_, n.OldPath + " => " + n.NewPath, kDetail8);
+    noteMove(n.OldPath, n.NewPath);
+    renamed_.push_back(n.NewPath);
+    ++outcome.renamed;
+    companionStep();
+  }
+
+  // Refills the list: the failures under their old names, or else the renamed
+  // files under their new ones.
+  void finish(FileList& list) {
+    if (!failed_.empty()) {
+      for (const std::string& p : failed_) list.appendUnchecked(p);
+      WriteTitle(log_, "Des erreurs ont été rencontrées");
+    } else {
+      WriteTitle(log_, "Tout a été renommé");
+      for (const std::string& p : renamed_) list.appendUnchecked(p);
+    }
+  }
+
+  BatchOutcome outcome;
+
+ private:
+  // The running numbers remembered for this run must follow every change
+  // that the run makes to the folders.
+  void noteMove(const std::string& from, const std::string& to) {
+    cache_.notifyVacated(from);
+    cache_.notifyOccupied(to);
+  }
+
+  void fail(const std::string& oldPath) {
+    failed_.push_back(oldPath);
+    ++outcome.failed;
+  }
+
+  // The companion text file follows its image: an old one is renamed with it
+  // (whatever the text-file choice), otherwise a new one is written on request.
+  void companionStep() {
+    const TNaming& n = naming_;
+    if (fs_.fileExists(n.OldTextPath)) {
+      if (n.OldTextPath == n.NewTextPath) return;
+      if (fs_.fileExists(n.NewTextPath)) deleteStale(n.NewTextPath);
+      // Tried even after a failed delete: the move then refuses to replace it.
+      if (fs_.moveFile(n.OldTextPath, n.NewTextPath)) {
+        noteMove(n.OldTextPath, n.NewTextPath);
+        log_.WriteRich("Ok: ", kOkCompanion);
+        WriteLine(log_, n.OldTextPath + " => " + n.NewTextPath, kDetail8);
+      } else {
+        log_.WriteRich("ERREUR: ", kErrorCompanion);
+        WriteLine(log_, n.OldTextPath, kPathStrong);
+        WriteLine(log_, "\t\tne peut être renommé en " + n.NewTextPath, kDetail8);
+        WriteLine(log_, "\t\til va rester sur le disque", kDetail8);
+        ++outcome.companionFailed;
+      }
+      return;
+    }
+    if (!withTextFile_) return;
+    if (fs_.fileExists(n.NewTextPath)) deleteStale(n.NewTextPath);
+    writeCompanion(n.NewTextPath);
+  }
+
+  void deleteStale(const std::string& path) {
+    if (fs_.deleteFile(path)) {
+      cache_.notifyVacated(path);
+      log_.WriteRich("Ok: ", kOkCompanion);
+      WriteLine(log_, path + " effacé", kDetail8);
+    } else {
+      log_.WriteRich("ERREUR: ", kErrorCompanion);
+      WriteLine(log_, "Problème pour effacer " + path, kPathStrong);
+    }
+  }
+
+  // The report of the file just evaluated goes into a new companion file. A
+  // file that could not be written completely is removed: a half-written
+  // report would read as a complete one. The image stays renamed.
+  void writeCompanion(const std::string& path) {
+    std::unique_ptr<CompanionSink> file;
+    std::string problem;
+    try {
+      file = fs_.createTextFile(path);
+      cache_.notifyOccupied(path);
+      if (hooks_.writeCompanion) hooks_.writeCompanion(*file);
+      file->close();
+      log_.WriteRich("Ok: ", kOkCompanion);
+      WriteLine(log_, "Fichier texte créé: " + path, kDetail8);
+      return;
+    } catch (const std::exception& e) {
+      // Boundary: no failure of one companion file stops the run.
+      problem = e.what();
+    }
+    if (file) {
+      file.reset();
+      if (fs_.deleteFile(path)) cache_.notifyVacated(path);
+    }
+    log_.WriteRich("ERREUR: ", kErrorCompanion);
+    WriteLine(log_, path, kPathStrong);
+    WriteLine(log_, "\t\tProblème de création du fichier: " + problem, kDetail8);
+    ++outcome.companionFailed;
+  }
+
+  TNaming& naming_;
+  FileSystem& fs_;
+  OutputSink& log_;
+  bool withTextFile_;
+  const BatchHooks& hooks_;
+  CollisionCache cache_;
+  std::vector<std::string> failed_;
+  std::vector<std::string> renamed_;
+};
+
+}  // namespace
+
+BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
+                      const BatchHooks& hooks) {
+  if (hooks.beforeRun) hooks.beforeRun();
+  Batch batch(naming, log, withTextFile, hooks);
+  WriteTitle(log, "Changement des noms");
+  const size_t total = list.size();
+  size_t done = 0;
+  // The list empties itself one file at a time, in list order.
+  while (!list.empty()) {
+    batch.renameOne(list.takeFirst());
+    ++done;
+    if (hooks.progress) hooks.progress(done, total);
+  }
+  batch.finish(list);
+  return batch.outcome;
+}
+
+}  // namespace naming

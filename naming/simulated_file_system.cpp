@@ -1,0 +1,62 @@
+#include "naming/simulated_file_system.hpp"
+
+#include <unistd.h>
+
+#include "metadata/paths.hpp"
+
+namespace naming {
+
+namespace {
+
+// The longest file name that the usual Linux file systems accept, in bytes.
+constexpr size_t kLongestName = 255;
+
+class DiscardingCompanion final : public CompanionSink {
+ public:
+  void WriteRich(const std::string&, const TextStyle&) override {}
+  void close() override {}
+};
+
+}  // namespace
+
+bool SimulatedFileSystem::fileExists(const std::string& path) {
+  auto it = changed_.find(path);
+  if (it != changed_.end()) return it->second;
+  return base_.fileExists(path);
+}
+
+bool SimulatedFileSystem::folderExists(const std::string& path) { return base_.folderExists(path); }
+
+bool SimulatedFileSystem::canCreateIn(const std::string& path) {
+  const std::string name = meta::fileNameOf(path);
+  if (name.empty() || name.size() > kLongestName) return false;
+  const std::string folder = meta::folderOf(path);
+  const char* dir = folder.empty() ? "." : folder.c_str();
+  if (!base_.folderExists(dir)) return false;
+  // Without write and search permission on the folder the real move or
+  // creation would be refused.
+  return ::access(dir, W_OK | X_OK) == 0;
+}
+
+bool SimulatedFileSystem::moveFile(const std::string& from, const std::string& to) {
+  if (!fileExists(from) || fileExists(to) || folderExists(to)) return false;
+  if (!canCreateIn(from) || !canCreateIn(to)) return false;
+  changed_[from] = false;
+  changed_[to] = true;
+  return true;
+}
+
+bool SimulatedFileSystem::deleteFile(const std::string& path) {
+  if (!fileExists(path) || !canCreateIn(path)) return false;
+  changed_[path] = false;
+  return true;
+}
+
+std::unique_ptr<CompanionSink> SimulatedFileSystem::createTextFile(const std::string& path) {
+  if (folderExists(path) || !canCreateIn(path))
+    throw IoFault("Impossible de créer " + path);
+  changed_[path] = true;
+  return std::make_unique<DiscardingCompanion>();
+}
+
+}  // namespace naming
