@@ -1,0 +1,32 @@
+#pragma once
+// The commands of quillmark-cli. Each returns the process exit status:
+// 0 success, 1 failure (a file not renamed, no preview, a write that failed).
+#include <string>
+#include <vector>
+
+#include "cli/terminal_sink.hpp"
+
+namespace cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+struct NamingOptions {
+  std::string format;  // the name format
+  std::string text;    // the user text (element TEXT)
+  int digits = 2;      // digit count of the running number
+  bool textFile = false;
+};
+
+int runReport(const std::string& file);
+int runPreview(const std::string& file, const NamingOptions& options, ColourChoice colour);
+int runRename(const std::vector<std::string>& paths, const NamingOptions& options, bool dryRun,
+              ColourChoice colour);
+int runThumbnail(const std::string& file, const std::string& out, bool force);
+int runFormats();
+
+// "quillmark-cli: " + message on standard error.
+void complain(const std::string& message);
+
+}  // namespace cli
