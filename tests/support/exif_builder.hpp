@@ -21,6 +21,7 @@
 // and first-directory offset (`headerMark`, `headerOffset`), and truncation of
 // any produced string (`truncated`).
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -93,6 +94,17 @@ class Encoder {
   std::string srationals(std::initializer_list<std::pair<int32_t, int32_t>> values) const {
     std::string s;
     for (auto [n, d] : values) s += u32(static_cast<uint32_t>(n)) + u32(static_cast<uint32_t>(d));
+    return s;
+  }
+  // IEEE doubles in the byte order.
+  std::string doubles(std::initializer_list<double> values) const {
+    std::string s;
+    for (double v : values) {
+      uint64_t bits = 0;
+      std::memcpy(&bits, &v, sizeof bits);
+      uint32_t hi = static_cast<uint32_t>(bits >> 32), lo = static_cast<uint32_t>(bits);
+      s += big_ ? u32(hi) + u32(lo) : u32(lo) + u32(hi);
+    }
     return s;
   }
 
