@@ -26,4 +26,16 @@ class FileSystem {
 // link + unlink, else test-then-rename where the file system allows nothing better).
 FileSystem& realFileSystem();
 
+#if !defined(_WIN32)
+namespace detail {
+// The three ways of the no-replace move, tried in this order by the machine's
+// file system; each can be called alone (tests).
+enum class MoveResult { Moved, Refused, Unsupported };
+MoveResult moveAtomically(const std::string& from, const std::string& to);  // renameat2 RENAME_NOREPLACE
+MoveResult moveByLink(const std::string& from, const std::string& to);      // link, then unlink
+MoveResult moveAfterTest(const std::string& from, const std::string& to);   // not atomic
+bool moveWithoutReplacing(const std::string& from, const std::string& to);
+}  // namespace detail
+#endif
+
 }  // namespace naming

@@ -1,0 +1,213 @@
+#include "naming/naming.hpp"
+
+#include <optional>
+#include <vector>
+
+#include "metadata/locale.hpp"
+#include "metadata/paths.hpp"
+#include "metadata/text.hpp"
+#include "naming/collision_cache.hpp"
+
+namespace naming {
+
+namespace {
+
+constexpr const char* kCompanionExtension = ".exif.txt";
+
+// Characters `from` to `to` (1-based, inclusive) of a text, or what exists of them.
+std::string characters(const std::string& text, size_t from, size_t to) {
+  if (from > text.size()) return std::string();
+  return text.substr(from - 1, to - from + 1);
+}
+
+// A name whose extension is not the source's (letter case aside) takes the
+// source extension as written in the source path.
+std::string withSourceExtension(std::string candidate, const std::string& sourceExtension) {
+  if (meta::equalsIgnoreCase(meta::extensionOf(candidate), sourceExtension)) return candidate;
+  return meta::replaceExtension(candidate, sourceExtension);
+}
+
+// A composed name split at its running numbers: pieces[0], number,
+// pieces[1], number, ... pieces[n]. The folder starts pieces[0].
+struct NameTemplate {
+  std::vector<std::string> pieces;
+  std::string sourceExtension;
+  int digits = 1;
+
+  bool usesNumber() const { return pieces.size() > 1; }
+
+  std::string candidate(Counter counter) const {
+    std::string number = meta::formatZeroPadded(static_cast<long long>(counter), digits);
+    std::string name = pieces[0];
+    for (size_t i = 1; i < pieces.size(); ++i) name += number + pieces[i];
+    return withSourceExtension(std::move(name), sourceExtension);
+  }
+
+  // Identifies the candidate function (see CollisionCache).
+  std::string familyKey() const {
+    std::string key = std::to_string(digits) + '|' + std::to_string(sourceExtension.size()) + ':' + sourceExtension;
+    for (const std::string& p : pieces) key += '|' + std::to_string(p.size()) + ':' + p;
+    return key;
+  }
+
+  // True when every running number falls after the extension dot of the
+  // name. Numbers hold neither dots nor separators, so the dot is found in
+  // the pieces alone; only then can two counters give the same name.
+  bool numbersOnlyInExtension(size_t& dot) const {
+    const std::string& first = pieces[0];
+    for (size_t i = pieces.size(); i-- > 1;)
+      for (char ch : pieces[i])
+        if (ch == '.' || meta::isPathSeparator(ch)) return false;
+    for (size_t j = first.size(); j-- > 0;) {
+      if (meta::isPathSeparator(first[j])) return false;
+      if (first[j] == '.') {
+        dot = j;
+        return true;
+      }
+    }
+    return false;
+  }
+};
+
+}  // namespace
+
+TNaming::TNaming(meta::TimgData& reader, FileSystem& fs) : reader_(reader), fs_(fs) {}
+
+void TNaming::ResetValues(bool withLiterals) {
+  for (std::string& value : ElementValues) value.clear();
+  if (withLiterals)
+    for (std::string& literal : Format.Literals) literal.clear();
+}
+
+void TNaming::ParseFormat(std::string_view formatText) {
+  ResetValues(true);
+  naming::ParseFormat(formatText, Format);
+}
+
+int TNaming::DigitCount() const {
+  long long n = 1;
+  if (!meta::parseWholeNumber(DigitText(), n)) n = 1;
+  if (n < 1) return 1;
+  if (n > 9) return 9;
+  return static_cast<int>(n);
+}
+
+void TNaming::EvaluateFile(const std::string& path, CollisionCache* cache) {
+  reader_.ListMode = 255;
+  reader_.ReadFile(path);
+  ResetValues(false);
+
+  ElementValues[rowNAME] = meta::stripExtension(meta::fileNameOf(path));
+  ElementValues[rowEXT] = meta::toLower(meta::extensionOf(path));
+  ElementValues[rowTEXT] = UserText();
+
+  if (reader_.HasExif()) {
+    // Facts the decoder did not find keep their initial values: empty texts, 0.
+    std::string date, make, model;
+    int32_t width = 0, height = 0, flash = 0;
+    if (const meta::TImageInfo* info = reader_.ExifInfo.get()) {
+      date = info->DateTimeText;
+      make = info->CameraMake;
+      model = info->CameraModel;
+      width = info->Width;
+      height = info->Height;
+      flash = info->FlashValue;
+    }
+    if (!date.empty()) {
+      // "YYYY:MM:DD HH:MM:SS", taken by position without checking it.
+      ElementValues[rowIYEAR] = characters(date, 1, 4);
+      ElementValues[rowIMONTH] = characters(date, 6, 7);
+      ElementValues[rowIDAY] = characters(date, 9, 10);
+      ElementValues[rowIHOUR] = characters(date, 12, 13);
+      ElementValues[rowIMIN] = characters(date, 15, 16);
+      ElementValues[rowISEC] = characters(date, 18, 19);
+    }
+    const meta::DateParts file = reader_.FileTime.toParts();
+    ElementValues[rowFYEAR] = meta::formatZeroPadded(file.year, 4);
+    ElementValues[rowFMONTH] = meta::formatZeroPadded(file.month, 2);
+    ElementValues[rowFDAY] = meta::formatZeroPadded(file.day, 2);
+    ElementValues[rowFHOUR] = meta::formatZeroPadded(file.hour, 2);
+    ElementValues[rowFMIN] = meta::formatZeroPadded(file.minute, 2);
+    ElementValues[rowFSEC] = meta::formatZeroPadded(file.second, 2);
+    ElementValues[rowWIDTH] = meta::formatZeroPadded(width, 4);
+    ElementValues[rowHEIGHT] = meta::formatZeroPadded(height, 4);
+    ElementValues[rowFLASH] = (flash & 1) ? "F" : "N";
+    ElementValues[rowMAKER] = make;
+    ElementValues[rowMODEL] = model;
+  }
+
+  ComposeNewName(path, cache);
+}
+
+void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
+  OldPath = path;
+  OldTextPath = meta::replaceExtension(path, kCompanionExtension);
+  NewPath.clear();
+  NewTextPath.clear();
+
+  NameTemplate name;
+  name.pieces.push_back(meta::folderOf(path));
+  name.sourceExtension = meta::extensionOf(path);
+  name.digits = DigitCount();
+  NameComplete = true;
+  for (int32_t i = 0; i < Format.ItemCount; ++i) {
+    const int32_t item = Format.Items[static_cast<size_t>(i)];
+    if (item <= 0) {
+      name.pieces.back() += Format.Literals.at(static_cast<size_t>(-static_cast<int64_t>(item)));
+    } else if (item == kNumberCode) {
+      name.pieces.emplace_back();
+    } else {
+      const int row = ElementRowOf(item);
+      const std::string& value = ElementValues[static_cast<size_t>(row)];
+      if (value.empty() && !FormatElementTable[static_cast<size_t>(row)].Optional) NameComplete = false;
+      name.pieces.back() += value;
+    }
+  }
+  if (!NameComplete) return;
+
+  const CandidateOf candidate = [&name](Counter c) { return name.candidate(c); };
+  auto isFree = [&](const std::string& p) { return p == path || !fs_.fileExists(p); };
+  std::string chosen = candidate(1);
+  size_t dot = 0;
+  if (!name.usesNumber() || isFree(chosen)) {
+    // Counter 1 it is; no loop.
+  } else if (!name.numbersOnlyInExtension(dot)) {
+    // Every counter gives another name, so the search ends at the first free one.
+    Counter c = cache ? cache->firstFree(name.familyKey(), path, candidate, fs_)
+                      : firstFreeCounter(path, candidate, fs_);
+    chosen = candidate(c);
+  } else {
+    // The numbers lie in an extension that the source extension replaces:
+    // nearly every counter gives the same name `base`. Only a counter whose
+    // digits spell the source extension (".jp2" with "[NAME].jp[NUMBER]")
+    // can give another one. When neither is free, counting on would never
+    // end; the name stays `base`, an existing file, which the rename refuses.
+    const std::string base = name.pieces[0].substr(0, dot) + name.sourceExtension;
+    std::optional<Counter> special;
+    const size_t numbers = name.pieces.size() - 1;
+    size_t fixed = name.pieces[0].size() - dot;
+    for (size_t i = 1; i < name.pieces.size(); ++i) fixed += name.pieces[i].size();
+    const size_t length = name.sourceExtension.size();
+    if (length > fixed && (length - fixed) % numbers == 0) {
+      const size_t width = (length - fixed) / numbers;
+      const std::string digits = name.sourceExtension.substr(name.pieces[0].size() - dot, width);
+      long long value = 0;
+      if (width <= 18 && digits.find_first_not_of("0123456789") == std::string::npos &&
+          meta::parseWholeNumber(digits, value) && value >= 1 &&
+          meta::formatZeroPadded(value, name.digits).size() == width &&
+          candidate(static_cast<Counter>(value)) != base)
+        special = static_cast<Counter>(value);
+    }
+    // Counter 1 was not free. When it gave `special`, counter 2 gives `base`,
+    // free or not. Otherwise `base` was taken and only `special` can be free.
+    if (special && *special != 1 && isFree(candidate(*special)))
+      chosen = candidate(*special);
+    else
+      chosen = base;
+  }
+
+  NewPath = chosen;
+  NewTextPath = meta::replaceExtension(chosen, kCompanionExtension);
+}
+
+}  // namespace naming
