@@ -1,0 +1,50 @@
+#pragma once
+// An in-memory FileSystem for naming tests: a set of file paths, moves that
+// never replace, and a count of existence tests. `caseInsensitive` makes it
+// answer like a FAT or Windows volume.
+#include <memory>
+#include <set>
+#include <string>
+
+#include "metadata/text.hpp"
+#include "naming/file_system.hpp"
+#include "naming/output_sink.hpp"
+
+namespace qmtest {
+
+class FakeFileSystem final : public naming::FileSystem {
+ public:
+  explicit FakeFileSystem(bool caseInsensitive = false) : folded_(caseInsensitive) {}
+
+  void addFile(const std::string& path) { files_.insert(key(path)); }
+  size_t fileCount() const { return files_.size(); }
+  unsigned long long existenceTests = 0;
+
+  bool fileExists(const std::string& path) override {
+    ++existenceTests;
+    return files_.count(key(path)) != 0;
+  }
+  bool folderExists(const std::string&) override { return true; }
+  bool moveFile(const std::string& from, const std::string& to) override {
+    if (!files_.count(key(from)) || files_.count(key(to))) return false;
+    files_.erase(key(from));
+    files_.insert(key(to));
+    return true;
+  }
+  bool deleteFile(const std::string& path) override { return files_.erase(key(path)) != 0; }
+  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& path) override {
+    addFile(path);
+    return std::make_unique<Discard>();
+  }
+
+ private:
+  struct Discard final : naming::CompanionSink {
+    void WriteRich(const std::string&, const naming::TextStyle&) override {}
+    void close() override {}
+  };
+  std::string key(const std::string& path) const { return folded_ ? meta::toLower(path) : path; }
+  bool folded_;
+  std::set<std::string> files_;
+};
+
+}  // namespace qmtest
