@@ -2,7 +2,6 @@
 #include <CLI/CLI.hpp>
 
 #include <exception>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -28,11 +27,10 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.fallthrough();
 
-  cli::ColourChoice colour = cli::ColourChoice::automatic;
-  const std::map<std::string, cli::ColourChoice> colourNames{
-      {"auto", cli::ColourChoice::automatic}, {"always", cli::ColourChoice::always}, {"never", cli::ColourChoice::never}};
-  app.add_option("--color", colour, "Colours in the log and the preview: auto (a terminal without NO_COLOR), always, never")
-      ->transform(CLI::CheckedTransformer(colourNames, CLI::ignore_case));
+  std::string colourName = "auto";
+  app.add_option("--color", colourName,
+                 "Colours in the log and the preview: auto (on a terminal, unless NO_COLOR is set), always, never")
+      ->check(CLI::IsMember({"auto", "always", "never"}));
 
   cli::NamingOptions naming;
   naming.format = naming::DefaultFormat();
@@ -66,6 +64,9 @@ int main(int argc, char** argv) {
     return code == 0 ? cli::kExitOk : cli::kExitUsage;
   }
 
+  const cli::ColourChoice colour = colourName == "always"  ? cli::ColourChoice::always
+                                  : colourName == "never" ? cli::ColourChoice::never
+                                                          : cli::ColourChoice::automatic;
   try {
     if (report->parsed()) return cli::runReport(file);
     if (preview->parsed()) return cli::runPreview(file, naming, colour);
