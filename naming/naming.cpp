@@ -169,14 +169,14 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
   auto isFree = [&](const std::string& p) { return p == path || !fs_.fileExists(p); };
   std::string chosen = candidate(1);
   size_t dot = 0;
-  if (!name.usesNumber() || isFree(chosen)) {
-    // Counter 1 it is; no loop.
+  if (!name.usesNumber()) {
+    // No running number, no loop: the name may be taken, the rename says so.
   } else if (!name.numbersOnlyInExtension(dot)) {
     // Every counter gives another name, so the search ends at the first free one.
     Counter c = cache ? cache->firstFree(name.familyKey(), path, candidate, fs_)
                       : firstFreeCounter(path, candidate, fs_);
     chosen = candidate(c);
-  } else {
+  } else if (!isFree(chosen)) {
     // The numbers lie in an extension that the source extension replaces:
     // nearly every counter gives the same name `base`. Only a counter whose
     // digits spell the source extension (".jp2" with "[NAME].jp[NUMBER]")
