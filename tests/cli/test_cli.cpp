@@ -1,0 +1,258 @@
+// quillmark-cli run as a separate process: exit statuses, the report's bytes,
+// dry runs, the preview picture export and usage errors.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/exif_builder.hpp"
+#include "support/jpeg_encode.hpp"
+#include "support/photo_files.hpp"
+#include "support/temp_dir.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(root))
+    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = readFile(e.path());
+  return files;
+}
+
+std::string withoutLastLine(const std::string& text) {
+  const size_t end = text.rfind('\n', text.size() >= 2 ? text.size() - 2 : 0);
+  return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs the program in `cwd` with a fixed locale, its output into files.
+Outcome cli(const std::vector<std::string>& args, const fs::path& cwd) {
+  const fs::path outFile = cwd / ".stdout", errFile = cwd / ".stderr";
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int in = ::open("/dev/null", O_RDONLY);
+    if (out < 0 || err < 0 || in < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::setenv("LC_ALL", "C", 1);
+    ::unsetenv("NO_COLOR");
+    std::vector<char*> argv;
+    static std::string program = QUILLMARK_CLI_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copy = args;
+    for (std::string& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    ::_exit(127);
+  }
+  Outcome r;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = readFile(outFile);
+  r.err = readFile(errFile);
+  fs::remove(outFile);
+  fs::remove(errFile);
+  return r;
+}
+
+struct Cli : ::testing::Test {
+  qmtest::TempDir dir;
+  Outcome run(const std::vector<std::string>& args) { return cli(args, dir.path()); }
+  void photo(std::string_view name, std::string_view date = "2004:06:12 14:30:05") {
+    dir.writeFile(name, qmtest::photoWithDate(date, std::string("bytes of ") + std::string(name)));
+  }
+};
+
+TEST_F(Cli, VersionAndHelpSucceed) {
+  Outcome v = run({"--version"});
+  EXPECT_EQ(v.status, 0);
+  EXPECT_EQ(v.out, "quillmark-cli 0.4.0.12\n");
+  Outcome h = run({"--help"});
+  EXPECT_EQ(h.status, 0);
+  EXPECT_NE(h.out.find("rename"), std::string::npos);
+  EXPECT_EQ(run({"rename", "--help"}).status, 0);
+}
+
+TEST_F(Cli, UsageErrorsExitWithTwoAndChangeNothing) {
+  photo("a.jpg");
+  const auto before = snapshot(dir.path());
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"frobnicate"},
+      {"rename"},
+      {"rename", "missing.jpg"},
+      {"rename", "a.jpg", "missing.jpg"},
+      {"rename", "-d", "0", "a.jpg"},
+      {"rename", "-d", "10", "a.jpg"},
+      {"rename", "-d", "two", "a.jpg"},
+      {"rename", "--bogus", "a.jpg"},
+      {"report"},
+      {"report", "."},
+      {"thumbnail", "a.jpg"},
+      {"--color", "sometimes", "formats"},
+  };
+  for (const auto& args : cases) {
+    std::string line;
+    for (const std::string& a : args) line += a + " ";
+    SCOPED_TRACE(line);
+    Outcome r = run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_FALSE(r.err.empty());
+  }
+  EXPECT_EQ(snapshot(dir.path()), before);
+}
+
+TEST_F(Cli, ReportIsExactlyTheCompanionFile) {
+  dir.writeFile("photo.jpg", qmtest::jpegFile({qmtest::commentSegment("a comment"),
+                                                qmtest::exifSegment([] {
+                                                  qmtest::TiffBuilder b;
+                                                  int ifd0 = b.addIfd();
+                                                  b.ascii(ifd0, 0x010F, "Quillcam")
+                                                      .ascii(ifd0, 0x0132, "2004:06:12 14:30:05")
+                                                      .rational(ifd0, 0x9205, 28, 10);
+                                                  return b.build();
+                                                }())}));
+  Outcome report = run({"report", "photo.jpg"});
+  ASSERT_EQ(report.status, 0) << report.err;
+  EXPECT_NE(report.out.find("\r\nEXIF-Data\r\n"), std::string::npos);
+  EXPECT_EQ(report.out.find("\x1b["), std::string::npos);
+
+  Outcome rename = run({"rename", "--text-file", "-f", "[IYEAR]-[NAME]", "photo.jpg"});
+  ASSERT_EQ(rename.status, 0) << rename.out << rename.err;
+  EXPECT_EQ(readFile(dir.path() / "2004-photo.exif.txt"), report.out);
+}
+
+TEST_F(Cli, ExitStatusTellsWhetherEverythingWasRenamed) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;  // "-" prefix: a photo without EXIF
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> after;
+  };
+  const std::vector<Case> cases = {
+      {"all renamed", {"a.jpg", "b.jpg"}, {"rename", "-f", "[IYEAR]-[NUMBER]", "."}, 0,
+       {"2004-01.jpg", "2004-02.jpg"}},
+      {"all already named", {"a.jpg"}, {"rename", "-f", "[NAME]", "a.jpg"}, 0, {"a.jpg"}},
+      {"one without EXIF", {"a.jpg", "-scan.jpg"}, {"rename", "-f", "[IYEAR]-[NUMBER]", "a.jpg", "scan.jpg"}, 1,
+       {"2004-01.jpg", "scan.jpg"}},
+      {"destination taken", {"a.jpg", "2004.jpg"}, {"rename", "-f", "[IYEAR]", "a.jpg"}, 1, {"2004.jpg", "a.jpg"}},
+      {"user text and digits", {"a.jpg"}, {"rename", "-f", "[IYEAR]-[NUMBER][TEXT]", "-t", "-trip", "-d", "3", "."},
+       0, {"2004-001-trip.jpg"}},
+      {"nothing to rename", {"notes.txt"}, {"rename", "notes.txt"}, 1, {"notes.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qmtest::TempDir folder;
+    for (const std::string& f : c.files) {
+      if (f[0] == '-') folder.writeFile(f.substr(1), qmtest::photoWithoutExif(f));
+      else folder.writeFile(f, qmtest::photoWithDate("2004:06:12 14:30:05", f));
+    }
+    Outcome r = cli(c.args, folder.path());
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    std::vector<std::string> names;
+    for (const auto& [name, bytes] : snapshot(folder.path())) names.push_back(name);
+    EXPECT_EQ(names, c.after);
+  }
+}
+
+TEST_F(Cli, DryRunTouchesNothingAndShowsTheRealNumbers) {
+  photo("a.jpg");
+  photo("b.jpg");
+  photo("2004-01.jpg", "2003:01:01 00:00:00");
+  dir.writeFile("a.exif.txt", "old report");
+  const auto before = snapshot(dir.path());
+  const std::vector<std::string> args = {"rename", "--text-file", "-f", "[IYEAR]-[NUMBER]", "2004-01.jpg", "a.jpg",
+                                         "b.jpg"};
+  std::vector<std::string> dryArgs = args;
+  dryArgs.insert(dryArgs.begin() + 1, "--dry-run");
+  Outcome dry = run(dryArgs);
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_EQ(snapshot(dir.path()), before);
+  const std::string root = dir.path().string();
+  EXPECT_NE(dry.out.find("Ok: " + root + "/2004-01.jpg => " + root + "/2003-01.jpg\n"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("Ok: " + root + "/a.jpg => " + root + "/2004-01.jpg\n"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("Ok: " + root + "/b.jpg => " + root + "/2004-02.jpg\n"), std::string::npos) << dry.out;
+
+  Outcome real = run(args);
+  EXPECT_EQ(real.status, 0) << real.err;
+  // The real run logs what the dry run foretold; only the notice and the
+  // closing count differ.
+  const std::string notice = "Dry run: nothing is changed on disk.\n";
+  ASSERT_EQ(dry.out.rfind(notice, 0), 0u);
+  EXPECT_EQ(withoutLastLine(dry.out.substr(notice.size())), withoutLastLine(real.out));
+  EXPECT_NE(dry.out.find("3 to rename, 0 unchanged, 0 not renamed\n"), std::string::npos);
+  EXPECT_NE(real.out.find("3 renamed, 0 unchanged, 0 not renamed\n"), std::string::npos);
+  EXPECT_EQ(readFile(dir.path() / "2004-01.exif.txt"), "old report");
+}
+
+TEST_F(Cli, LogAndPreviewUseLineFeedsAndColoursOnlyWhenAsked) {
+  photo("IMG_0001.JPG");
+  Outcome preview = run({"preview", "IMG_0001.JPG"});
+  EXPECT_EQ(preview.status, 0);
+  EXPECT_NE(preview.out.find("\t20040612-143005-01.jpg\n"), std::string::npos) << preview.out;
+  EXPECT_NE(preview.out.find("IYEAR       = '2004'  (Image date Year)\n"), std::string::npos);
+  EXPECT_EQ(preview.out.find('\r'), std::string::npos);
+  EXPECT_EQ(preview.out.find("\x1b["), std::string::npos);
+
+  Outcome coloured = run({"--color", "always", "rename", "--dry-run", "IMG_0001.JPG"});
+  EXPECT_EQ(coloured.status, 0);
+  EXPECT_NE(coloured.out.find("\x1b[1;32mOk: \x1b[0m"), std::string::npos) << coloured.out;
+  EXPECT_NE(coloured.out.find("\x1b[1;34mChangement des noms\x1b[0m\n"), std::string::npos) << coloured.out;
+}
+
+TEST_F(Cli, ThumbnailWritesTheEmbeddedPreviewAndNeverOverwritesUnasked) {
+  const std::string tiny = qmtest::encodeJpeg(16, 8, 10, 200, 10);
+  qmtest::TiffBuilder b;
+  int ifd0 = b.addIfd(), ifd1 = b.addIfd();
+  b.ascii(ifd0, 0x0132, "2004:06:12 14:30:05").next(ifd0, ifd1);
+  int blob = b.blob(tiny);
+  b.shortValue(ifd1, 0x0103, 6).blobPointer(ifd1, 0x0201, blob).longValue(ifd1, 0x0202, uint32_t(tiny.size()));
+  dir.writeFile("with.jpg", qmtest::jpegFile({qmtest::exifSegment(b.build())}));
+  photo("without.jpg");
+
+  Outcome none = run({"thumbnail", "without.jpg", "-o", "out.jpg"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_NE(none.err.find("no embedded preview"), std::string::npos) << none.err;
+  EXPECT_FALSE(fs::exists(dir.path() / "out.jpg"));
+
+  Outcome ok = run({"thumbnail", "with.jpg", "-o", "out.jpg"});
+  EXPECT_EQ(ok.status, 0) << ok.err;
+  EXPECT_EQ(readFile(dir.path() / "out.jpg"), tiny);
+
+  dir.writeFile("out.jpg", "keep me");
+  Outcome again = run({"thumbnail", "with.jpg", "-o", "out.jpg"});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_NE(again.err.find("--force"), std::string::npos) << again.err;
+  EXPECT_EQ(readFile(dir.path() / "out.jpg"), "keep me");
+
+  Outcome forced = run({"thumbnail", "with.jpg", "-o", "out.jpg", "--force"});
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_EQ(readFile(dir.path() / "out.jpg"), tiny);
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : snapshot(dir.path())) names.push_back(name);
+  EXPECT_EQ(names, (std::vector<std::string>{"out.jpg", "with.jpg", "without.jpg"}));
+}
+
+}  // namespace
