@@ -1,0 +1,99 @@
+#include "naming/file_system.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/temp_dir.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using naming::detail::MoveResult;
+
+std::string contentOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+using MoveFn = MoveResult (*)(const std::string&, const std::string&);
+
+struct Way {
+  const char* name;
+  MoveFn move;
+};
+
+const Way kWays[] = {
+    {"renameat2", naming::detail::moveAtomically},
+    {"link and unlink", naming::detail::moveByLink},
+    {"test then rename", naming::detail::moveAfterTest},
+    {"chosen way", [](const std::string& f, const std::string& t) {
+       return naming::detail::moveWithoutReplacing(f, t) ? MoveResult::Moved : MoveResult::Refused;
+     }},
+};
+
+TEST(FileSystem, EveryWayOfMovingNeverReplaces) {
+  for (const Way& way : kWays) {
+    SCOPED_TRACE(way.name);
+    qmtest::TempDir dir;
+    fs::create_directory(dir.path() / "other");
+    fs::create_directory(dir.path() / "folder");
+    const std::string a = dir.writeFile("a.jpg", "A"), b = dir.writeFile("b.jpg", "B");
+    const std::string c = dir.writeFile("c.jpg", "C");
+
+    MoveResult r = way.move(a, b);
+    if (r == MoveResult::Unsupported) GTEST_SKIP() << "not supported by this file system";
+    EXPECT_EQ(r, MoveResult::Refused);
+    EXPECT_EQ(contentOf(a), "A");
+    EXPECT_EQ(contentOf(b), "B");
+
+    EXPECT_EQ(way.move(a, dir.pathOf("folder")), MoveResult::Refused);  // a folder is in the way
+    EXPECT_TRUE(fs::is_directory(dir.path() / "folder"));
+    EXPECT_EQ(way.move(dir.pathOf("none.jpg"), dir.pathOf("x.jpg")), MoveResult::Refused);
+    EXPECT_EQ(way.move(a, dir.pathOf("missing/x.jpg")), MoveResult::Refused);
+
+    EXPECT_EQ(way.move(a, dir.pathOf("a2.jpg")), MoveResult::Moved);
+    EXPECT_FALSE(fs::exists(a));
+    EXPECT_EQ(contentOf(dir.pathOf("a2.jpg")), "A");
+    EXPECT_EQ(way.move(c, dir.pathOf("other/c.jpg")), MoveResult::Moved);  // into another folder
+    EXPECT_EQ(contentOf(dir.pathOf("other/c.jpg")), "C");
+  }
+}
+
+TEST(FileSystem, RealFileSystemOperations) {
+  qmtest::TempDir dir;
+  naming::FileSystem& real = naming::realFileSystem();
+  const std::string a = dir.writeFile("a.jpg", "A");
+  fs::create_directory(dir.path() / "sub");
+  fs::create_symlink(a, dir.path() / "link.jpg");
+  fs::create_symlink(dir.pathOf("gone.jpg"), dir.path() / "dangling.jpg");
+
+  EXPECT_TRUE(real.fileExists(a));
+  EXPECT_TRUE(real.fileExists(dir.pathOf("link.jpg")));
+  EXPECT_FALSE(real.fileExists(dir.pathOf("dangling.jpg")));
+  EXPECT_FALSE(real.fileExists(dir.pathOf("sub")));
+  EXPECT_TRUE(real.folderExists(dir.pathOf("sub")));
+  EXPECT_FALSE(real.folderExists(a));
+
+  // A dangling link is still a name in the way.
+  EXPECT_FALSE(real.moveFile(a, dir.pathOf("dangling.jpg")));
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "dangling.jpg"));
+
+  EXPECT_FALSE(real.deleteFile(dir.pathOf("sub")));  // never a folder
+  EXPECT_TRUE(real.deleteFile(dir.pathOf("link.jpg")));
+  EXPECT_TRUE(real.fileExists(a));
+  EXPECT_FALSE(real.deleteFile(dir.pathOf("link.jpg")));
+
+  auto sink = real.createTextFile(dir.pathOf("a.exif.txt"));
+  sink->WriteRich("line\r\n", naming::TextStyle{});
+  sink->close();
+  EXPECT_EQ(contentOf(dir.pathOf("a.exif.txt")), "line\r\n");
+}
+
+}  // namespace
