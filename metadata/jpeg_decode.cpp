@@ -33,8 +33,10 @@ void onMessage(j_common_ptr, int) {}  // warnings are not shown anywhere
 std::optional<RgbImage> decodeJpeg(const ByteString& jpeg) {
   if (jpeg.size() < 4) return std::nullopt;
 
-  // Everything that must survive a longjmp lives outside the guarded block
-  // and owns no resources of its own across the jump.
+  // Everything that must survive a longjmp is set up before setjmp. The
+  // picture is reached through a volatile pointer because a longjmp keeps
+  // the value of a volatile local only; the decoder state is freed by
+  // jpeg_destroy_decompress on both ways out.
   jpeg_decompress_struct cinfo{};
   ErrorManager err{};
   cinfo.err = jpeg_std_error(&err.base);
