@@ -107,7 +107,11 @@ TEST(ParseFormat, LiteralsAreReferencedInOrderOnce) {
   ParseFormat(text, f);
   int32_t expected = 0;
   for (int32_t i = 0; i < f.ItemCount; ++i) {
-    if (f.Items[static_cast<size_t>(i)] <= 0) EXPECT_EQ(f.Items[static_cast<size_t>(i)], -expected++);
+    const int32_t item = f.Items[static_cast<size_t>(i)];
+    if (item <= 0) {
+      EXPECT_EQ(item, -expected);
+      ++expected;
+    }
   }
   EXPECT_EQ(expected, 128);
   EXPECT_EQ(f.Literals[127], "127");
