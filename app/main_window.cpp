@@ -1,0 +1,687 @@
+#include "app/main_window.hpp"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/about_box.hpp"
+#include "app/error_box.hpp"
+#include "app/preview_picture.hpp"
+#include "app/rich_pane_sink.hpp"
+#include "naming/batch_rename.hpp"
+#include "naming/file_system.hpp"
+#include "naming/format.hpp"
+#include "report/report.hpp"
+#include "settings/appl_registry.hpp"
+#include "settings/persisted_settings.hpp"
+
+// Resources of a static library are registered by hand, outside any namespace.
+static void initQuillmarkResources() { Q_INIT_RESOURCE(quillmark); }
+
+namespace app {
+
+namespace {
+
+// Texts of the boxes are UTF-8 bytes for the naming engine; paths use the
+// file system's own 8-bit encoding.
+std::string toBytes(const QString& text) { return text.toStdString(); }
+QString fromBytes(const std::string& bytes) { return QString::fromStdString(bytes); }
+std::string pathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString pathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+// The naming engine counts selections in bytes, the boxes in UTF-16 units.
+int byteOffset(const QString& text, int chars) {
+  return static_cast<int>(text.left(std::max(chars, 0)).toUtf8().size());
+}
+int charOffset(const std::string& bytes, int offset) {
+  const int cut = std::clamp(offset, 0, static_cast<int>(bytes.size()));
+  return static_cast<int>(QString::fromUtf8(bytes.data(), cut).size());
+}
+
+QStringList itemsOf(const QComboBox* box) {
+  QStringList items;
+  for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+  return items;
+}
+
+// Images of the actions by index; index 6 belongs to no action.
+constexpr const char* kActionImages[8] = {"quit", "open", "remove", "rename", "clear", "insert", "spare", "about"};
+enum ImageIndex { imgQuitter = 0, imgOuvrir = 1, imgSupprimer = 2, imgRenommer = 3, imgToutSupprimer = 4,
+                  imgAjoutFormat = 5, imgAPropos = 7 };
+
+QStringList openPictureDialog(QWidget* parent, const QString& initialDir) {
+  QFileDialog dialog(parent, QString(), initialDir);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  // Each label is shown as it stands; the patterns after it do the filtering.
+  dialog.setNameFilters({
+      QStringLiteral("Tous (*.jpg;*.jpeg;*.bmp;*.tif;*.tiff) (*.jpg *.jpeg *.jpe *.jp2 *.j2k *.tif *.tiff)"),
+      QStringLiteral("Fichier image JPEG (*.jpg; *.jpeg) (*.jpg *.jpeg *.jpe *.jp2 *.j2k)"),
+      QStringLiteral("Fichier image TIFF (*.tif;*.tiff) (*.tif *.tiff)"),
+  });
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setSizeGripEnabled(true);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  return dialog.selectedFiles();
+}
+
+}  // namespace
+
+TfPrincipale::TfPrincipale(settings::TApplRegistry& store, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), store_(store) {
+  initQuillmarkResources();
+  store_.SetApplicationName(QString::fromLatin1(kApplicationTitle));
+
+  setObjectName(QStringLiteral("fPrincipale"));
+  setWindowTitle(QString::fromLatin1(kApplicationTitle));
+  setWindowIcon(QIcon(QStringLiteral(":/images/quillmark.svg")));
+  setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+  resize(927, 665);
+  move(290, 275);
+  for (const char* name : kActionImages)
+    ilActions_.emplace_back(QStringLiteral(":/images/%1.svg").arg(QLatin1String(name)));
+
+  createActions();
+  createToolBar();
+  createMenus();
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(createFormatPanel());
+  column->addWidget(createDisplayArea(), 1);
+  setCentralWidget(central);
+  sbGenerale = statusBar();
+  sbGenerale->setObjectName(QStringLiteral("sbGenerale"));
+  sbGenerale->setFixedHeight(19);
+
+  readSettings();
+
+  for (const std::string& item : naming::PickerItems()) cbListeFormats->addItem(fromBytes(item));
+  cbListeFormats->setCurrentIndex(0);
+  cbListeFormats->view()->setMinimumWidth(cbListeFormats->view()->sizeHintForColumn(0) + 24);
+
+  imgData_ = std::make_unique<meta::TimgData>(255);
+  naming_ = std::make_unique<naming::TNaming>(*imgData_, naming::realFileSystem());
+  naming_->UserText = [this] { return toBytes(cbTexteUtilisateur->currentText()); };
+  naming_->DigitText = [this] { return toBytes(seNbChiffres->cleanText()); };
+
+  // Handlers are connected once the stored values are in the boxes.
+  auto handler = [this](void (TfPrincipale::*member)()) {
+    return [this, member] { guarded([this, member] { (this->*member)(); }); };
+  };
+  connect(acOuvrir, &QAction::triggered, this, handler(&TfPrincipale::acOuvrirExecute));
+  connect(acQuitter, &QAction::triggered, this, &QWidget::close);
+  connect(acSupprimer, &QAction::triggered, this, handler(&TfPrincipale::acSupprimerExecute));
+  connect(acRenommer, &QAction::triggered, this, handler(&TfPrincipale::acRenommerExecute));
+  connect(acToutSupprimer, &QAction::triggered, this, handler(&TfPrincipale::acToutSupprimerExecute));
+  connect(acAjoutFormat, &QAction::triggered, this, handler(&TfPrincipale::acAjoutFormatExecute));
+  connect(acAPropos, &QAction::triggered, this, handler(&TfPrincipale::acAProposExecute));
+  // A choice in the picker runs the insertion too; it inserts nothing then,
+  // since the picker has taken the focus from the format box.
+  connect(cbListeFormats, &QComboBox::activated, this, handler(&TfPrincipale::acAjoutFormatExecute));
+  connect(cbFormatNom, &QComboBox::editTextChanged, this, handler(&TfPrincipale::cbFormatNomChange));
+  connect(cbTexteUtilisateur, &QComboBox::editTextChanged, this, handler(&TfPrincipale::UpdateDisplay));
+  connect(seNbChiffres, &QSpinBox::textChanged, this, handler(&TfPrincipale::UpdateDisplay));
+  connect(sbRetraitHistoriqueFormat, &QToolButton::clicked, this,
+          handler(&TfPrincipale::sbRetraitHistoriqueFormatClick));
+  connect(cbRetraitHistoriqueTexte, &QToolButton::clicked, this,
+          handler(&TfPrincipale::cbRetraitHistoriqueTexteClick));
+  connect(lbFichiers, &QListWidget::itemSelectionChanged, this, handler(&TfPrincipale::UpdateDisplay));
+  cbFormatNom->installEventFilter(this);
+  cbFormatNom->lineEdit()->installEventFilter(this);
+
+  // The whole window is the drop target: no child takes dropped files as text.
+  for (QWidget* child : findChildren<QWidget*>()) child->setAcceptDrops(false);
+  setAcceptDrops(true);
+
+  if (!arguments.isEmpty()) AddFiles(arguments);
+  naming_->ParseFormat(toBytes(cbFormatNom->currentText()));
+  UpdateDisplay();
+}
+
+TfPrincipale::~TfPrincipale() = default;
+
+// ---------------------------------------------------------------------------
+// Building the window
+// ---------------------------------------------------------------------------
+
+void TfPrincipale::createActions() {
+  auto make = [this](QAction*& action, const char* name, const QString& caption, const QString& hint,
+                     const QKeySequence& shortcut, int image) {
+    action = new QAction(ilActions_[static_cast<size_t>(image)], caption, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setToolTip(hint);
+    action->setShortcut(shortcut);
+  };
+  make(acOuvrir, "acOuvrir", QStringLiteral("&Choisir les fichiers"), QStringLiteral("Sélectionner des fichiers"),
+       QKeySequence(Qt::CTRL | Qt::Key_O), imgOuvrir);
+  make(acQuitter, "acQuitter", QStringLiteral("&Quitter"), QStringLiteral("Fin du programme"),
+       QKeySequence(Qt::CTRL | Qt::Key_Q), imgQuitter);
+  make(acSupprimer, "acSupprimer", QStringLiteral("&Retirer les fichiers sélectionnés"),
+       QStringLiteral("Suppression du fichier de la liste"), QKeySequence(Qt::CTRL | Qt::Key_D), imgSupprimer);
+  make(acRenommer, "acRenommer", QStringLiteral("&Renommer les fichiers listés"),
+       QStringLiteral("Renomme tous les fichiers de la liste."), QKeySequence(), imgRenommer);
+  make(acToutSupprimer, "acToutSupprimer", QStringLiteral("&Tout retirer"),
+       QStringLiteral("Elimine tous les éléments de la liste"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
+       imgToutSupprimer);
+  make(acAjoutFormat, "acAjoutFormat", QStringLiteral("Ajouter le format sélectionné"),
+       QStringLiteral("Ajoute l'élément de format sélectionné dans le format de nom de fichier"),
+       QKeySequence(Qt::CTRL | Qt::Key_I), imgAjoutFormat);
+  make(acAPropos, "acAPropos", QStringLiteral("&A propos..."), QString(), QKeySequence(Qt::Key_F1), imgAPropos);
+  acAPropos->setToolTip(QString());
+}
+
+void TfPrincipale::createMenus() {
+  QMenuBar* mmPrincipal = menuBar();
+  mmPrincipal->setObjectName(QStringLiteral("mmPrincipal"));
+  QMenu* miFichier = mmPrincipal->addMenu(QStringLiteral("&Fichier"));
+  miFichier->setObjectName(QStringLiteral("miFichier"));
+  miFichier->addAction(acOuvrir);
+  miFichier->addSeparator();
+  miFichier->addAction(acQuitter);
+  QMenu* miActions = mmPrincipal->addMenu(QStringLiteral("&Actions"));
+  miActions->setObjectName(QStringLiteral("miActions"));
+  miActions->addAction(acAjoutFormat);
+  miActions->addSeparator();
+  miActions->addAction(acRenommer);
+  miActions->addSeparator();
+  miActions->addAction(acSupprimer);
+  miActions->addAction(acToutSupprimer);
+  QMenu* miAide = mmPrincipal->addMenu(QStringLiteral("&Aide"));
+  miAide->setObjectName(QStringLiteral("miAide"));
+  miAide->addAction(acAPropos);
+}
+
+void TfPrincipale::createToolBar() {
+  tbPrincipale = addToolBar(QStringLiteral("Principale"));
+  tbPrincipale->setObjectName(QStringLiteral("tbPrincipale"));
+  tbPrincipale->setMovable(false);
+  tbPrincipale->setFloatable(false);
+  tbPrincipale->setContextMenuPolicy(Qt::PreventContextMenu);
+  tbPrincipale->setIconSize(QSize(16, 16));
+  tbPrincipale->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  tbPrincipale->setFixedHeight(29);
+
+  cbListeFormats = new QComboBox(tbPrincipale);
+  cbListeFormats->setObjectName(QStringLiteral("cbListeFormats"));
+  cbListeFormats->setEditable(false);
+  cbListeFormats->setFixedWidth(178);
+  QFont fixed(QString::fromLatin1(kFixedFontFamily), 8);
+  fixed.setFixedPitch(true);
+  fixed.setStyleHint(QFont::TypeWriter);
+  cbListeFormats->setFont(fixed);
+  cbListeFormats->setToolTip(QStringLiteral("Liste des éléments de format disponibles"));
+
+  tbPrincipale->addSeparator();
+  tbPrincipale->addAction(acQuitter);
+  tbPrincipale->addSeparator();
+  tbPrincipale->addAction(acOuvrir);
+  tbPrincipale->addAction(acSupprimer);
+  tbPrincipale->addAction(acToutSupprimer);
+  tbPrincipale->addSeparator();
+  tbPrincipale->addWidget(cbListeFormats);
+  tbPrincipale->addAction(acAjoutFormat);
+  tbPrincipale->addSeparator();
+  tbPrincipale->addAction(acRenommer);
+}
+
+QWidget* TfPrincipale::createFormatPanel() {
+  auto* pnlFormat = new QWidget(this);
+  pnlFormat->setObjectName(QStringLiteral("pnlFormat"));
+  pnlFormat->setFixedHeight(68);
+  auto* grid = new QGridLayout(pnlFormat);
+  grid->setContentsMargins(6, 4, 6, 4);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(4);
+
+  auto editableBox = [this](const char* name) {
+    auto* box = new QComboBox(this);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setEditable(true);
+    // The histories change only when a rename starts or when they are emptied.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return box;
+  };
+  auto clearButton = [this](const char* name, const char* image, const QString& hint) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setIcon(QIcon(QStringLiteral(":/images/%1.svg").arg(QLatin1String(image))));
+    button->setIconSize(QSize(16, 16));
+    button->setToolTip(hint);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+  };
+
+  cbFormatNom = editableBox("cbFormatNom");
+  QFont formatFont(QStringLiteral("MS Sans Serif"), 12, QFont::Bold);
+  formatFont.setFixedPitch(true);
+  cbFormatNom->setFont(formatFont);
+  auto* lblFormatNom = new QLabel(QStringLiteral("&Format nom:"), pnlFormat);
+  lblFormatNom->setObjectName(QStringLiteral("lblFormatNom"));
+  lblFormatNom->setBuddy(cbFormatNom);
+  sbRetraitHistoriqueFormat =
+      clearButton("sbRetraitHistoriqueFormat", "clear_formats", QStringLiteral("Vide l'historique des formats"));
+  seNbChiffres = new QSpinBox(this);
+  seNbChiffres->setObjectName(QStringLiteral("seNbChiffres"));
+  seNbChiffres->setRange(1, 9);
+  seNbChiffres->setToolTip(QStringLiteral("Nombre de chiffres min pour le compteur d'occurences ('#NUM')"));
+  if (auto* digits = seNbChiffres->findChild<QLineEdit*>()) digits->setMaxLength(1);
+
+  cbTexteUtilisateur = editableBox("cbTexteUtilisateur");
+  cbTexteUtilisateur->setToolTip(QStringLiteral("Texte à insérer correspondant au format 'TEXT'"));
+  auto* lblTexte = new QLabel(QStringLiteral("Texte:"), pnlFormat);
+  lblTexte->setObjectName(QStringLiteral("lblTexte"));
+  cbRetraitHistoriqueTexte =
+      clearButton("cbRetraitHistoriqueTexte", "clear_texts", QStringLiteral("Vide l'historique des textes"));
+  cbFichierTexte = new QCheckBox(QStringLiteral("Créer fichier texte"), this);
+  cbFichierTexte->setObjectName(QStringLiteral("cbFichierTexte"));
+
+  grid->addWidget(lblFormatNom, 0, 0);
+  grid->addWidget(cbFormatNom, 0, 1);
+  grid->addWidget(sbRetraitHistoriqueFormat, 0, 2);
+  grid->addWidget(seNbChiffres, 0, 3, Qt::AlignLeft);
+  grid->addWidget(lblTexte, 1, 0);
+  grid->addWidget(cbTexteUtilisateur, 1, 1);
+  grid->addWidget(cbRetraitHistoriqueTexte, 1, 2);
+  grid->addWidget(cbFichierTexte, 1, 3);
+  grid->setColumnStretch(1, 1);
+  return pnlFormat;
+}
+
+QWidget* TfPrincipale::createDisplayArea() {
+  auto pane = [this](const char* name, QTextEdit::LineWrapMode wrap) {
+    auto* edit = new QTextEdit(this);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setReadOnly(true);
+    edit->setUndoRedoEnabled(false);
+    edit->setLineWrapMode(wrap);
+    edit->setMinimumSize(128, 64);
+    edit->setFocusPolicy(Qt::ClickFocus);  // skipped by the Tab key
+    return edit;
+  };
+  auto splitter = [this](const char* name, Qt::Orientation orientation) {
+    auto* s = new QSplitter(orientation, this);
+    s->setObjectName(QString::fromLatin1(name));
+    s->setHandleWidth(10);
+    s->setChildrenCollapsible(false);
+    s->setOpaqueResize(true);
+    return s;
+  };
+
+  lbFichiers = new QListWidget(this);
+  lbFichiers->setObjectName(QStringLiteral("lbFichiers"));
+  lbFichiers->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  lbFichiers->setMinimumSize(128, 128);
+  lbFichiers->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  imgPreview = new PreviewPicture(this);
+  imgPreview->setObjectName(QStringLiteral("imgPreview"));
+  imgPreview->setMinimumSize(64, 64);
+  reTexte = pane("reTexte", QTextEdit::NoWrap);
+  reNom = pane("reNom", QTextEdit::WidgetWidth);
+
+  splListe = splitter("pnlListe", Qt::Vertical);
+  splListe->addWidget(lbFichiers);
+  splListe->addWidget(imgPreview);
+  splListe->setStretchFactor(0, 1);
+  splListe->setStretchFactor(1, 0);
+  splListe->setSizes({400, 169});
+
+  splTextes = splitter("pnlTextes", Qt::Vertical);
+  splTextes->addWidget(reTexte);
+  splTextes->addWidget(reNom);
+  splTextes->setStretchFactor(0, 1);
+  splTextes->setStretchFactor(1, 0);
+  splTextes->setSizes({400, 169});
+
+  splAffichage = splitter("pnlAffichage", Qt::Horizontal);
+  splAffichage->addWidget(splListe);
+  splAffichage->addWidget(splTextes);
+  splAffichage->setStretchFactor(0, 0);
+  splAffichage->setStretchFactor(1, 1);
+  splAffichage->setSizes({280, 637});
+  return splAffichage;
+}
+
+// ---------------------------------------------------------------------------
+// Settings
+// ---------------------------------------------------------------------------
+
+void TfPrincipale::readSettings() {
+  const settings::PersistedValues v = settings::ReadPersisted(store_, fromBytes(naming::DefaultFormat()));
+  // Items first: filling an empty box would otherwise replace its text.
+  cbFormatNom->addItems(v.formatHistory);
+  cbFormatNom->setEditText(v.format);
+  cbTexteUtilisateur->addItems(v.textHistory);
+  cbTexteUtilisateur->setEditText(v.text);
+  seNbChiffres->setValue(v.digits);
+  initialDir_ = v.initialDir;
+  cbFichierTexte->setChecked(v.withTextFile);
+}
+
+void TfPrincipale::writeSettings() {
+  if (settingsWritten_) return;
+  settingsWritten_ = true;
+  settings::PersistedValues v;
+  v.format = cbFormatNom->currentText();
+  v.text = cbTexteUtilisateur->currentText();
+  bool number = false;
+  const int digits = seNbChiffres->cleanText().toInt(&number);
+  v.digits = number ? digits : 1;
+  v.withTextFile = cbFichierTexte->isChecked();
+  v.formatHistory = itemsOf(cbFormatNom);
+  v.textHistory = itemsOf(cbTexteUtilisateur);
+  settings::WritePersisted(store_, v);
+}
+
+// ---------------------------------------------------------------------------
+// The file list
+// ---------------------------------------------------------------------------
+
+QStringList TfPrincipale::files() const {
+  QStringList out;
+  for (const std::string& path : list_.paths()) out << pathText(path);
+  return out;
+}
+
+std::vector<size_t> TfPrincipale::selectedRows() const {
+  std::vector<size_t> rows;
+  for (const QModelIndex& index : lbFichiers->selectionModel()->selectedIndexes())
+    rows.push_back(static_cast<size_t>(index.row()));
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  return rows;
+}
+
+void TfPrincipale::showFileList() {
+  QSignalBlocker quiet(lbFichiers);
+  lbFichiers->clear();
+  QStringList shown = files();
+  lbFichiers->addItems(shown);
+}
+
+void TfPrincipale::AddFiles(const QStringList& paths) {
+  std::vector<std::string> walk;
+  walk.reserve(static_cast<size_t>(paths.size()));
+  for (const QString& path : paths) walk.push_back(pathBytes(path));
+  list_.AddFiles(std::move(walk));
+  showFileList();
+  UpdateDisplay();
+}
+
+void TfPrincipale::acOuvrirExecute() {
+  const QStringList chosen = chooseFiles ? chooseFiles(initialDir_) : openPictureDialog(this, initialDir_);
+  if (chosen.isEmpty()) return;  // cancelled: neither the list nor the folder changes
+  AddFiles(chosen);
+  QString folder = QDir::toNativeSeparators(QFileInfo(chosen.first()).absolutePath());
+  if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+  initialDir_ = folder;
+  settings::WriteInitialDir(store_, folder);
+  UpdateDisplay();
+}
+
+void TfPrincipale::acSupprimerExecute() {
+  list_.removeIndices(selectedRows());
+  showFileList();
+  UpdateDisplay();
+}
+
+void TfPrincipale::acToutSupprimerExecute() {
+  list_.clear();
+  showFileList();
+  UpdateDisplay();
+}
+
+// ---------------------------------------------------------------------------
+// The refresh
+// ---------------------------------------------------------------------------
+
+void TfPrincipale::putCaretsHome() {
+  reTexte->moveCursor(QTextCursor::Start);
+  reNom->moveCursor(QTextCursor::Start);
+}
+
+void TfPrincipale::UpdateDisplay() {
+  reTexte->clear();
+  reNom->clear();
+  imgPreview->clearPicture();
+  const std::vector<size_t> rows = selectedRows();
+  acSupprimer->setEnabled(!rows.empty());
+  acToutSupprimer->setEnabled(!list_.empty());
+  acRenommer->setEnabled(!list_.empty());
+  try {
+    if (rows.size() == 1 && rows.front() < list_.size()) {
+      naming_->EvaluateFile(list_.at(rows.front()));
+      RichPaneSink nom(reNom);
+      RichPaneSink texte(reTexte);
+      report::ShowNamePane(nom, *naming_, cbFichierTexte->isChecked());
+      report::ShowReportPane(texte, *imgData_,
+                             [this](const std::optional<meta::RgbImage>& p) { imgPreview->setPicture(p); });
+    }
+  } catch (...) {
+    putCaretsHome();  // both panes show their first line whatever happened
+    throw;
+  }
+  putCaretsHome();
+}
+
+// ---------------------------------------------------------------------------
+// Format editing and histories
+// ---------------------------------------------------------------------------
+
+naming::EditBox TfPrincipale::editBoxOf(QComboBox* box) const {
+  naming::EditBox edit;
+  const QString text = box->currentText();
+  edit.text = toBytes(text);
+  for (const QString& item : itemsOf(box)) edit.history.push_back(toBytes(item));
+  const QLineEdit* line = box->lineEdit();
+  const int start = line->hasSelectedText() ? line->selectionStart() : line->cursorPosition();
+  const int length = line->hasSelectedText() ? static_cast<int>(line->selectedText().size()) : 0;
+  edit.selStart = byteOffset(text, start);
+  edit.selLength = byteOffset(text, start + length) - edit.selStart;
+  return edit;
+}
+
+// Puts an edited box back without running its change handler; the caller
+// decides what the change calls for.
+void TfPrincipale::applyEditBox(QComboBox* box, const naming::EditBox& edit) {
+  QSignalBlocker quiet(box);
+  QStringList history;
+  for (const std::string& item : edit.history) history << fromBytes(item);
+  if (history != itemsOf(box)) {
+    box->clear();
+    box->addItems(history);
+  }
+  box->setEditText(fromBytes(edit.text));
+  const int start = charOffset(edit.text, edit.selStart);
+  const int end = charOffset(edit.text, edit.selStart + edit.selLength);
+  if (end > start)
+    box->lineEdit()->setSelection(start, end - start);
+  else
+    box->lineEdit()->setCursorPosition(start);
+}
+
+void TfPrincipale::cbFormatNomChange() {
+  naming_->ParseFormat(toBytes(cbFormatNom->currentText()));
+  UpdateDisplay();
+}
+
+void TfPrincipale::acAjoutFormatExecute() {
+  // Only into a focused format box; the button and the menu leave the focus
+  // where it is, a choice in the picker does not.
+  const QWidget* focus = focusWidget();
+  if (focus != cbFormatNom && focus != cbFormatNom->lineEdit()) return;
+  const int row = cbListeFormats->currentIndex();
+  if (row < 0 || row >= naming::kElementCount) return;
+  naming::EditBox edit = editBoxOf(cbFormatNom);
+  naming::InsertKeyword(edit, naming::FormatElementTable[static_cast<size_t>(row)].Keyword);
+  applyEditBox(cbFormatNom, edit);
+  cbFormatNomChange();
+}
+
+void TfPrincipale::sbRetraitHistoriqueFormatClick() {
+  naming::EditBox edit = editBoxOf(cbFormatNom);
+  naming::ClearFormatHistory(edit);
+  applyEditBox(cbFormatNom, edit);
+  cbFormatNomChange();
+}
+
+void TfPrincipale::cbRetraitHistoriqueTexteClick() {
+  naming::EditBox edit = editBoxOf(cbTexteUtilisateur);
+  naming::ClearTextHistory(edit);
+  applyEditBox(cbTexteUtilisateur, edit);
+  UpdateDisplay();
+}
+
+bool TfPrincipale::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == cbFormatNom || watched == cbFormatNom->lineEdit()) {
+    if (event->type() == QEvent::FocusIn) {
+      acAjoutFormat->setEnabled(true);
+    } else if (event->type() == QEvent::FocusOut) {
+      // Opening a menu or a drop-down, or leaving the window, does not move
+      // the focus to another control: the box keeps it for Ctrl+I and the menu.
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
+          reason != Qt::ActiveWindowFocusReason && !cbFormatNom->hasFocus())
+        acAjoutFormat->setEnabled(false);
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// The batch rename
+// ---------------------------------------------------------------------------
+
+void TfPrincipale::acRenommerExecute() {
+  batchRunning_ = true;
+  struct RunEnd {
+    TfPrincipale* w;
+    ~RunEnd() {
+      w->batchRunning_ = false;
+      w->TextFileMode = false;
+      w->sbGenerale->clearMessage();
+      if (w->closePending_) QTimer::singleShot(0, w, &QWidget::close);
+    }
+  } runEnd{this};
+
+  RichPaneSink log(reTexte);
+  const auto picture = [this](const std::optional<meta::RgbImage>& p) { imgPreview->setPicture(p); };
+  naming::BatchHooks hooks;
+  hooks.beforeRun = [this] {
+    {
+      QSignalBlocker quiet(lbFichiers);
+      lbFichiers->clearSelection();
+    }
+    UpdateDisplay();
+    for (QComboBox* box : {cbFormatNom, cbTexteUtilisateur}) {
+      naming::EditBox edit = editBoxOf(box);
+      naming::PushHistory(edit);
+      applyEditBox(box, edit);
+    }
+  };
+  hooks.writeCompanion = [this, &picture](naming::OutputSink& companion) {
+    TextFileMode = true;
+    struct Clear {
+      bool& flag;
+      ~Clear() { flag = false; }
+    } clear{TextFileMode};
+    report::ShowReportPane(companion, *imgData_, picture);
+  };
+  hooks.progress = [this](size_t done, size_t total) {
+    {
+      QSignalBlocker quiet(lbFichiers);
+      while (static_cast<size_t>(lbFichiers->count()) > list_.size()) delete lbFichiers->takeItem(0);
+    }
+    sbGenerale->showMessage(QStringLiteral("%1 / %2").arg(done).arg(total));
+    // Keep the window painted; input waits until the run is over.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
+  naming::RunBatch(*naming_, list_, log, cbFichierTexte->isChecked(), hooks);
+  // No refresh: the log stays in the report pane until the next one.
+  showFileList();
+}
+
+void TfPrincipale::acAProposExecute() {
+  if (aboutBox_) aboutBox_->exec();
+}
+
+// ---------------------------------------------------------------------------
+// Errors, drops, closing
+// ---------------------------------------------------------------------------
+
+void TfPrincipale::guarded(const std::function<void()>& handler) {
+  // Boundary: nothing raised inside a handler may cross the event loop.
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    reportError(decodeReportText(e.what()));
+  } catch (...) {
+    reportError(QStringLiteral("Erreur inattendue"));
+  }
+}
+
+void TfPrincipale::reportError(const QString& message) {
+  if (errorReporter)
+    errorReporter(message);
+  else
+    showErrorBox(this, message);
+}
+
+void TfPrincipale::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && !batchRunning_) event->acceptProposedAction();
+}
+
+void TfPrincipale::dragMoveEvent(QDragMoveEvent* event) {
+  if (event->mimeData()->hasUrls() && !batchRunning_) event->acceptProposedAction();
+}
+
+void TfPrincipale::dropEvent(QDropEvent* event) {
+  QMainWindow::dropEvent(event);
+  if (batchRunning_ || !event->mimeData()->hasUrls()) return;
+  QStringList paths;
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) paths << url.toLocalFile();
+  guarded([&] { AddFiles(paths); });
+  event->acceptProposedAction();
+}
+
+void TfPrincipale::closeEvent(QCloseEvent* event) {
+  if (batchRunning_) {
+    // Closed while a rename runs: the window closes when the run is over.
+    closePending_ = true;
+    event->ignore();
+    return;
+  }
+  setAcceptDrops(false);
+  guarded([this] { writeSettings(); });
+  event->accept();
+}
+
+}  // namespace app

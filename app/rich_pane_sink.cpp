@@ -1,0 +1,60 @@
+#include "app/rich_pane_sink.hpp"
+
+#include <QColor>
+#include <QStringDecoder>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <array>
+
+namespace app {
+
+namespace {
+
+// Windows-1252 differs from Latin-1 only in 0x80..0x9F; the five unassigned
+// bytes keep their C1 code points.
+constexpr std::array<char16_t, 32> kCp1252High{
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+QString fromCp1252(const std::string& bytes) {
+  QString out;
+  out.reserve(static_cast<qsizetype>(bytes.size()));
+  for (unsigned char c : bytes)
+    out += QChar(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : char16_t(c));
+  return out;
+}
+
+}  // namespace
+
+QString decodeReportText(const std::string& bytes) {
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  if (!utf8.hasError()) return text;
+  return fromCp1252(bytes);
+}
+
+RichPaneSink::RichPaneSink(QTextEdit* pane) : pane_(pane) {}
+
+void RichPaneSink::WriteRich(const std::string& text, const naming::TextStyle& style) {
+  QString piece = decodeReportText(text);
+  piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  piece.replace(u'\r', u'\n');
+
+  QTextCharFormat format;
+  format.setFontFamilies({style.fixed ? QString::fromLatin1(kFixedFontFamily) : pane_->font().family()});
+  format.setFontFixedPitch(style.fixed);
+  format.setFontStyleHint(style.fixed ? QFont::TypeWriter : QFont::AnyStyle);
+  format.setFontPointSize(style.size);
+  format.setFontWeight(style.bold ? QFont::Bold : QFont::Normal);
+  format.setFontItalic(style.italic);
+  format.setForeground(QColor(style.colour.r, style.colour.g, style.colour.b));
+
+  QTextCursor cursor(pane_->document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(piece, format);
+}
+
+}  // namespace app

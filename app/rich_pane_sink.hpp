@@ -1,0 +1,33 @@
+#pragma once
+// The report and the batch log write styled pieces of 8-bit text; this sink
+// appends them to a rich-text pane with their own font, size, colour and
+// style, so no piece's attributes spill into the next one.
+#include <QString>
+#include <string>
+
+#include "naming/output_sink.hpp"
+
+class QTextEdit;
+
+namespace app {
+
+// Report text as the user should read it: UTF-8 when the bytes are valid
+// UTF-8, else Windows-1252 (the code page of texts stored in older files).
+QString decodeReportText(const std::string& bytes);
+
+// Font of fixed-pitch pieces (padded keywords of the element table).
+inline constexpr const char* kFixedFontFamily = "Courier New";
+
+class RichPaneSink final : public naming::OutputSink {
+ public:
+  // Pieces that are not fixed take the pane's own font family.
+  explicit RichPaneSink(QTextEdit* pane);
+  // Appends at the end of the pane; CR LF (or a lone CR or LF) starts a new
+  // paragraph.
+  void WriteRich(const std::string& text, const naming::TextStyle& style) override;
+
+ private:
+  QTextEdit* pane_;
+};
+
+}  // namespace app
