@@ -45,16 +45,22 @@ Found inspect(const std::string& path) {
   std::error_code ec;
   auto st = std::filesystem::status(std::filesystem::path(path), ec);
   if (ec) return f;
-  if (std::filesystem::is_regular_file(st)) f.kind = Kind::File;
-  else if (std::filesystem::is_directory(st)) f.kind = Kind::Folder;
-  else if (std::filesystem::exists(st)) f.kind = Kind::Other;
+  if (std::filesystem::is_regular_file(st))
+    f.kind = Kind::File;
+  else if (std::filesystem::is_directory(st))
+    f.kind = Kind::Folder;
+  else if (std::filesystem::exists(st))
+    f.kind = Kind::Other;
 #else
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return f;
   f.id = FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-  if (S_ISREG(st.st_mode)) f.kind = Kind::File;
-  else if (S_ISDIR(st.st_mode)) f.kind = Kind::Folder;
-  else f.kind = Kind::Other;
+  if (S_ISREG(st.st_mode))
+    f.kind = Kind::File;
+  else if (S_ISDIR(st.st_mode))
+    f.kind = Kind::Folder;
+  else
+    f.kind = Kind::Other;
 #endif
   return f;
 }

@@ -12,7 +12,7 @@ namespace naming {
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
-  virtual bool fileExists(const std::string& path) = 0;    // an existing file, not a folder
+  virtual bool fileExists(const std::string& path) = 0;  // an existing file, not a folder
   virtual bool folderExists(const std::string& path) = 0;
   // Renames a file and never replaces an existing destination, not even one
   // that appears between a test and the move; false when refused or failed.

@@ -45,7 +45,8 @@ struct NameTemplate {
 
   // Identifies the candidate function (see CollisionCache).
   std::string familyKey() const {
-    std::string key = std::to_string(digits) + '|' + std::to_string(sourceExtension.size()) + ':' + sourceExtension;
+    std::string key =
+        std::to_string(digits) + '|' + std::to_string(sourceExtension.size()) + ':' + sourceExtension;
     for (const std::string& p : pieces) key += '|' + std::to_string(p.size()) + ':' + p;
     return key;
   }

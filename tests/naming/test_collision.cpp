@@ -1,7 +1,5 @@
 // The collision cache must give, through a whole batch of moves, exactly the
 // names that testing every counter one by one gives.
-#include "naming/collision_cache.hpp"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +12,7 @@
 #include "metadata/locale.hpp"
 #include "metadata/paths.hpp"
 #include "metadata/text.hpp"
+#include "naming/collision_cache.hpp"
 #include "naming/naming.hpp"
 #include "support/fake_file_system.hpp"
 
@@ -24,9 +23,9 @@ using naming::TNaming;
 // The composition written out step by step, without shortcuts: one pass per
 // counter until the candidate is free or the file's own. None when the loop
 // has not ended after `limit` counters.
-std::optional<std::string> plainLoop(const naming::TParsedFormat& format, const std::vector<std::string>& values,
-                                     int digits, const std::string& path, naming::FileSystem& fs,
-                                     int limit = 5000) {
+std::optional<std::string> plainLoop(const naming::TParsedFormat& format,
+                                     const std::vector<std::string>& values, int digits,
+                                     const std::string& path, naming::FileSystem& fs, int limit = 5000) {
   const std::string folder = meta::folderOf(path);
   const std::string sourceExt = meta::extensionOf(path);
   for (int counter = 1; counter <= limit; ++counter) {
@@ -53,7 +52,8 @@ struct Engine {
   meta::TimgData reader;
   TNaming naming;
   std::string digits;
-  Engine(naming::FileSystem& fs, const std::string& format, int d) : naming(reader, fs), digits(std::to_string(d)) {
+  Engine(naming::FileSystem& fs, const std::string& format, int d)
+      : naming(reader, fs), digits(std::to_string(d)) {
     naming.DigitText = [this] { return digits; };
     naming.ParseFormat(format);
   }
@@ -66,9 +66,18 @@ struct Engine {
 };
 
 const char* const kFormats[] = {
-    "[IYEAR]-[NUMBER]",      "[IYEAR][IMONTH]-[NUMBER][EXT]", "[TEXT][NUMBER]", "[NUMBER]",
-    "x[NUMBER]y[NUMBER]",    "[IYEAR][NUMBER]",               "[NAME]-[NUMBER]", "[IYEAR].[NUMBER]",
-    "[IYEAR].jp[NUMBER]",    "[IYEAR]-[NUMBER].[NUMBER]",     "[IYEAR]",         "[TEXT]/[NUMBER]",
+    "[IYEAR]-[NUMBER]",
+    "[IYEAR][IMONTH]-[NUMBER][EXT]",
+    "[TEXT][NUMBER]",
+    "[NUMBER]",
+    "x[NUMBER]y[NUMBER]",
+    "[IYEAR][NUMBER]",
+    "[NAME]-[NUMBER]",
+    "[IYEAR].[NUMBER]",
+    "[IYEAR].jp[NUMBER]",
+    "[IYEAR]-[NUMBER].[NUMBER]",
+    "[IYEAR]",
+    "[TEXT]/[NUMBER]",
 };
 
 std::string pick(std::mt19937& rng, std::initializer_list<const char*> pool) {
@@ -112,7 +121,8 @@ TEST(CollisionCache, SameNamesAsThePlainLoopThroughWholeBatches) {
     const int files = std::uniform_int_distribution<int>(1, 60)(rng);
     for (int i = 0; i < files + files / 2; ++i) {
       std::string ext = pick(rng, {".jpg", ".JPG", ".jp2", ".JP2"});
-      std::string path = pick(rng, {"/a/", "/a/", "/b/"}) + (chance(75) ? formatted(i) : "IMG_" + std::to_string(i));
+      std::string path =
+          pick(rng, {"/a/", "/a/", "/b/"}) + (chance(75) ? formatted(i) : "IMG_" + std::to_string(i));
       if (!meta::equalsIgnoreCase(meta::extensionOf(path), ext)) path = meta::replaceExtension(path, ext);
       if (fs.fileExists(path)) continue;
       fs.addFile(path);

@@ -1,5 +1,3 @@
-#include "naming/file_list.hpp"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "naming/file_list.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -37,10 +36,10 @@ TEST(FileList, AcceptedExtensions) {
     bool accepted;
   };
   const Case cases[] = {
-      {"/p/a.jpg", true},  {"/p/a.JPG", true},  {"/p/a.jpeg", true}, {"/p/a.Jpe", true},  {"/p/a.jp2", true},
-      {"/p/a.J2K", true},  {"/p/a.tif", true},  {"/p/a.Tiff", true}, {"/p/a.nef", false}, {"/p/a.png", false},
-      {"/p/a.bmp", false}, {"/p/jpg", false},   {"/p/a.jpg.txt", false}, {"/p/a.tiffx", false},
-      {"/p.jpg/a", false}, {"/p/.jpg", true},
+      {"/p/a.jpg", true},      {"/p/a.JPG", true},    {"/p/a.jpeg", true}, {"/p/a.Jpe", true},
+      {"/p/a.jp2", true},      {"/p/a.J2K", true},    {"/p/a.tif", true},  {"/p/a.Tiff", true},
+      {"/p/a.nef", false},     {"/p/a.png", false},   {"/p/a.bmp", false}, {"/p/jpg", false},
+      {"/p/a.jpg.txt", false}, {"/p/a.tiffx", false}, {"/p.jpg/a", false}, {"/p/.jpg", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
@@ -112,9 +111,12 @@ TEST(FileList, EveryFileOnce) {
       {"two names of one file", {a, dir.pathOf("d/link.jpg"), dir.pathOf("hard.jpg")}, {a}},
       {"the link first", {dir.pathOf("d/link.jpg"), a}, {dir.pathOf("d/link.jpg")}},
       {"letter case makes another file", {a, upper}, {a, upper}},
-      {"a folder given twice and through a link", {dir.pathOf("d/sub"), dir.pathOf("alias"), dir.pathOf("d/sub")},
+      {"a folder given twice and through a link",
+       {dir.pathOf("d/sub"), dir.pathOf("alias"), dir.pathOf("d/sub")},
        {other}},
-      {"missing paths and an empty one", {dir.pathOf("none.jpg"), "", dir.pathOf("nodir/x.jpg"), other}, {other}},
+      {"missing paths and an empty one",
+       {dir.pathOf("none.jpg"), "", dir.pathOf("nodir/x.jpg"), other},
+       {other}},
       {"a folder that leads back to itself", {dir.pathOf("cyc")}, {cycled}},
   };
   for (const Case& c : cases) {

@@ -1,5 +1,3 @@
-#include "naming/file_system.hpp"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -8,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "naming/file_system.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -33,7 +32,8 @@ const Way kWays[] = {
     {"renameat2", naming::detail::moveAtomically},
     {"link and unlink", naming::detail::moveByLink},
     {"test then rename", naming::detail::moveAfterTest},
-    {"chosen way", [](const std::string& f, const std::string& t) {
+    {"chosen way",
+     [](const std::string& f, const std::string& t) {
        return naming::detail::moveWithoutReplacing(f, t) ? MoveResult::Moved : MoveResult::Refused;
      }},
 };

@@ -1,11 +1,10 @@
-#include "naming/format.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "metadata/faults.hpp"
+#include "naming/format.hpp"
 
 namespace {
 

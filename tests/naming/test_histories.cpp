@@ -1,11 +1,10 @@
-#include "naming/histories.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "naming/format.hpp"
+#include "naming/histories.hpp"
 
 namespace {
 
@@ -25,7 +24,9 @@ TEST(Histories, PushHistory) {
       {"an empty text adds nothing", "", {"a", "b"}, {"a", "b"}},
       {"an empty text removes an empty entry", "", {"a", "", "b"}, {"a", "b"}},
       {"into an empty history", "a", {}, {"a"}},
-      {"no limit while running", "k", {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
+      {"no limit while running",
+       "k",
+       {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
        {"k", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}},
   };
   for (const Case& c : cases) {
@@ -59,12 +60,9 @@ TEST(Histories, InsertKeyword) {
     int caret;
   };
   const Case cases[] = {
-      {"AB", 1, 0, "A[IYEAR]B", 8},
-      {"A-xx-B", 2, 2, "A-[IYEAR]-B", 9},
-      {"", 0, 0, "[IYEAR]", 7},
-      {"AB", 2, 0, "AB[IYEAR]", 9},
-      {"AB", 0, 2, "[IYEAR]", 7},
-      {"AB", 5, 3, "AB[IYEAR]", 9},  // a stale selection past the end
+      {"AB", 1, 0, "A[IYEAR]B", 8},  {"A-xx-B", 2, 2, "A-[IYEAR]-B", 9},
+      {"", 0, 0, "[IYEAR]", 7},      {"AB", 2, 0, "AB[IYEAR]", 9},
+      {"AB", 0, 2, "[IYEAR]", 7},    {"AB", 5, 3, "AB[IYEAR]", 9},  // a stale selection past the end
       {"AB", -1, 0, "[IYEAR]AB", 7},
   };
   for (const Case& c : cases) {

@@ -1,5 +1,3 @@
-#include "naming/naming.hpp"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utime.h>
@@ -12,6 +10,7 @@
 #include "metadata/image_reader.hpp"
 #include "metadata/locale.hpp"
 #include "metadata/paths.hpp"
+#include "naming/naming.hpp"
 #include "support/exif_builder.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/photo_files.hpp"
@@ -23,8 +22,8 @@ using naming::TNaming;
 
 // The facts EvaluateFile would have taken from an image with EXIF data.
 std::map<int, std::string> exifValues() {
-  return {{naming::rowIYEAR, "2004"}, {naming::rowIMONTH, "06"}, {naming::rowIDAY, "12"},
-          {naming::rowIHOUR, "14"},   {naming::rowIMIN, "30"},   {naming::rowISEC, "05"},
+  return {{naming::rowIYEAR, "2004"}, {naming::rowIMONTH, "06"},   {naming::rowIDAY, "12"},
+          {naming::rowIHOUR, "14"},   {naming::rowIMIN, "30"},     {naming::rowISEC, "05"},
           {naming::rowWIDTH, "0640"}, {naming::rowHEIGHT, "0480"}, {naming::rowFLASH, "N"}};
 }
 
@@ -67,9 +66,12 @@ TEST(ComposeNewName, NamesFromFormat) {
       {"default format", def, "/p/IMG_0001.JPG", "", true, "/p/20040612-143005-01.jpg"},
       {"default format with text", def, "/p/IMG_0001.JPG", "_rome", true, "/p/20040612-143005-01_rome.jpg"},
       {"no EXIF: default format incomplete", def, "/p/scan.jpg", "", false, ""},
-      {"no EXIF: name and number suffice", "[NAME]-[NUMBER][EXT]", "/p/scan.jpg", "", false, "/p/scan-01.jpg"},
-      {"empty optional elements insert nothing", "[MAKER][MODEL][TEXT]x[EXT]", "/p/a.jpg", "", true, "/p/x.jpg"},
-      {"flash and size count as present", "[WIDTH]x[HEIGHT][FLASH]", "/p/a.jpg", "", true, "/p/0640x0480N.jpg"},
+      {"no EXIF: name and number suffice", "[NAME]-[NUMBER][EXT]", "/p/scan.jpg", "", false,
+       "/p/scan-01.jpg"},
+      {"empty optional elements insert nothing", "[MAKER][MODEL][TEXT]x[EXT]", "/p/a.jpg", "", true,
+       "/p/x.jpg"},
+      {"flash and size count as present", "[WIDTH]x[HEIGHT][FLASH]", "/p/a.jpg", "", true,
+       "/p/0640x0480N.jpg"},
       {"without EXT the source case stays", "[IYEAR]", "/p/IMG_1.JPG", "", true, "/p/2004.JPG"},
       {"with EXT the name ends in lower case", "[IYEAR][EXT]", "/p/IMG_1.JPG", "", true, "/p/2004.jpg"},
       {"another extension is replaced", "[IYEAR][TEXT]", "/p/IMG_1.JPG", "v1.2", true, "/p/2004v1.JPG"},
@@ -134,8 +136,8 @@ TEST(ComposeNewName, RunningNumberDigits) {
     std::string newPath;
   };
   const Case cases[] = {
-      {"3", 6, "/p/2004-007.jpg"},   {"3", 1233, "/p/2004-1234.jpg"}, {"1", 6, "/p/2004-7.jpg"},
-      {"2", 0, "/p/2004-01.jpg"},    {"abc", 0, "/p/2004-1.jpg"},     {"0", 0, "/p/2004-1.jpg"},
+      {"3", 6, "/p/2004-007.jpg"},        {"3", 1233, "/p/2004-1234.jpg"}, {"1", 6, "/p/2004-7.jpg"},
+      {"2", 0, "/p/2004-01.jpg"},         {"abc", 0, "/p/2004-1.jpg"},     {"0", 0, "/p/2004-1.jpg"},
       {"12", 0, "/p/2004-000000001.jpg"}, {" 4 ", 0, "/p/2004-0001.jpg"},
   };
   for (const Case& c : cases) {
@@ -160,30 +162,68 @@ TEST(ComposeNewName, CollisionRule) {
     std::string digits = "2";
   };
   const Case cases[] = {
-      {"own path keeps counter 1", "[IYEAR]-[NUMBER]", "/p/2004-01.jpg", {"/p/2004-01.jpg"}, false,
+      {"own path keeps counter 1",
+       "[IYEAR]-[NUMBER]",
+       "/p/2004-01.jpg",
+       {"/p/2004-01.jpg"},
+       false,
        "/p/2004-01.jpg"},
-      {"own path further up", "[IYEAR]-[NUMBER]", "/p/2004-03.jpg",
-       {"/p/2004-01.jpg", "/p/2004-02.jpg", "/p/2004-03.jpg", "/p/2004-04.jpg"}, false, "/p/2004-03.jpg"},
-      {"a hole is taken", "[IYEAR]-[NUMBER]", "/p/a.jpg", {"/p/2004-01.jpg", "/p/2004-03.jpg"}, false,
+      {"own path further up",
+       "[IYEAR]-[NUMBER]",
+       "/p/2004-03.jpg",
+       {"/p/2004-01.jpg", "/p/2004-02.jpg", "/p/2004-03.jpg", "/p/2004-04.jpg"},
+       false,
+       "/p/2004-03.jpg"},
+      {"a hole is taken",
+       "[IYEAR]-[NUMBER]",
+       "/p/a.jpg",
+       {"/p/2004-01.jpg", "/p/2004-03.jpg"},
+       false,
        "/p/2004-02.jpg"},
       {"no number: an existing name is kept", "[IYEAR]", "/p/a.jpg", {"/p/2004.jpg"}, false, "/p/2004.jpg"},
-      {"only the case differs: another file on a FAT volume", "[IYEAR]-[NUMBER][EXT]", "/p/2004-01.JPG",
-       {"/p/2004-01.JPG"}, true, "/p/2004-02.jpg"},
-      {"only the case differs: a free name elsewhere", "[IYEAR]-[NUMBER][EXT]", "/p/2004-01.JPG",
-       {"/p/2004-01.JPG"}, false, "/p/2004-01.jpg"},
-      {"both numbers move", "[NUMBER]-[NUMBER]", "/p/a.jpg", {"/p/01-01.jpg", "/p/02-02.jpg"}, false,
+      {"only the case differs: another file on a FAT volume",
+       "[IYEAR]-[NUMBER][EXT]",
+       "/p/2004-01.JPG",
+       {"/p/2004-01.JPG"},
+       true,
+       "/p/2004-02.jpg"},
+      {"only the case differs: a free name elsewhere",
+       "[IYEAR]-[NUMBER][EXT]",
+       "/p/2004-01.JPG",
+       {"/p/2004-01.JPG"},
+       false,
+       "/p/2004-01.jpg"},
+      {"both numbers move",
+       "[NUMBER]-[NUMBER]",
+       "/p/a.jpg",
+       {"/p/01-01.jpg", "/p/02-02.jpg"},
+       false,
        "/p/03-03.jpg"},
       // The running number sits in an extension that the source's replaces, so
       // every counter names the same file: the search stops instead of
       // counting for ever, and the rename will find the name taken.
-      {"number in a replaced extension", "[IYEAR].[NUMBER]", "/p/a.JPG", {"/p/2004.JPG"}, false,
+      {"number in a replaced extension",
+       "[IYEAR].[NUMBER]",
+       "/p/a.JPG",
+       {"/p/2004.JPG"},
+       false,
        "/p/2004.JPG"},
       {"number in a replaced extension, free", "[IYEAR].[NUMBER]", "/p/a.JPG", {}, false, "/p/2004.JPG"},
       // ".jp2" spelled by counter 2 keeps its own letter case.
-      {"counter spelling the extension", "[IYEAR].jp[NUMBER]", "/p/a.JP2", {"/p/2004.JP2"}, false,
-       "/p/2004.jp2", "1"},
-      {"counter spelling the extension, taken too", "[IYEAR].jp[NUMBER]", "/p/a.JP2",
-       {"/p/2004.JP2", "/p/2004.jp2"}, false, "/p/2004.JP2", "1"},
+      {"counter spelling the extension",
+       "[IYEAR].jp[NUMBER]",
+       "/p/a.JP2",
+       {"/p/2004.JP2"},
+       false,
+       "/p/2004.jp2",
+       "1"},
+      {"counter spelling the extension, taken too",
+       "[IYEAR].jp[NUMBER]",
+       "/p/a.JP2",
+       {"/p/2004.JP2", "/p/2004.jp2"},
+       false,
+       "/p/2004.JP2",
+       "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -242,14 +282,13 @@ TEST(EvaluateFile, ValuesOfARealFile) {
     std::vector<std::string> values;  // by row
   };
   const Case cases[] = {
-      {full,
-       {"IMG_0001", ".jpg", "0640", "12000", "2004", "06", "12", "14", "30", "05", "2011", "03", "04", "17", "08",
-        "09", "F", "Quillcam", "Q 10 ", "txt", ""}},
+      {full, {"IMG_0001", ".jpg", "0640", "12000", "2004", "06", "12",       "14",    "30",  "05", "2011",
+              "03",       "04",   "17",   "08",    "09",   "F",  "Quillcam", "Q 10 ", "txt", ""}},
       // no EXIF: no file date either
-      {bare, {"scan", ".jpeg", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "txt", ""}},
-      {dateOnly,
-       {"d", ".jpg", "0000", "0000", "2004", "06", "12", "", "", "", "2011", "03", "04", "17", "08", "09", "N",
-        "Quillcam", "", "txt", ""}},
+      {bare,
+       {"scan", ".jpeg", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "txt", ""}},
+      {dateOnly, {"d",  ".jpg", "0000", "0000", "2004", "06", "12",       "", "",    "", "2011",
+                  "03", "04",   "17",   "08",   "09",   "N",  "Quillcam", "", "txt", ""}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
