@@ -3,6 +3,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "naming/collision_cache.hpp"
@@ -103,12 +104,17 @@ class Batch {
   // (whatever the text-file choice), otherwise a new one is written on request.
   void companionStep() {
     const TNaming& n = naming_;
-    if (fs_.fileExists(n.OldTextPath)) {
+    // Images that differ only in their extension (a.jpg, a.tif) share one
+    // companion name: a companion that this run gave one of them is neither
+    // deleted nor taken away for another.
+    const bool takenInThisRun = produced_.count(n.NewTextPath) != 0;
+    if (fs_.fileExists(n.OldTextPath) && produced_.count(n.OldTextPath) == 0) {
       if (n.OldTextPath == n.NewTextPath) return;
-      if (fs_.fileExists(n.NewTextPath)) deleteStale(n.NewTextPath);
+      if (fs_.fileExists(n.NewTextPath) && !takenInThisRun) deleteStale(n.NewTextPath);
       // Tried even after a failed delete: the move then refuses to replace it.
-      if (fs_.moveFile(n.OldTextPath, n.NewTextPath)) {
+      if (!takenInThisRun && fs_.moveFile(n.OldTextPath, n.NewTextPath)) {
         noteMove(n.OldTextPath, n.NewTextPath);
+        produced_.insert(n.NewTextPath);
         log_.WriteRich("Ok: ", kOkCompanion);
         WriteLine(log_, n.OldTextPath + " => " + n.NewTextPath, kDetail8);
       } else {
@@ -121,6 +127,10 @@ class Batch {
       return;
     }
     if (!withTextFile_) return;
+    if (takenInThisRun) {
+      companionNotWritten(n.NewTextPath, "déjà écrit pour une autre image de cette série");
+      return;
+    }
     if (fs_.fileExists(n.NewTextPath)) deleteStale(n.NewTextPath);
     writeCompanion(n.NewTextPath);
   }
@@ -147,6 +157,7 @@ class Batch {
       cache_.notifyOccupied(path);
       if (hooks_.writeCompanion) hooks_.writeCompanion(*file);
       file->close();
+      produced_.insert(path);
       log_.WriteRich("Ok: ", kOkCompanion);
       WriteLine(log_, "Fichier texte créé: " + path, kDetail8);
       return;
@@ -158,6 +169,10 @@ class Batch {
       file.reset();
       if (fs_.deleteFile(path)) cache_.notifyVacated(path);
     }
+    companionNotWritten(path, problem);
+  }
+
+  void companionNotWritten(const std::string& path, const std::string& problem) {
     log_.WriteRich("ERREUR: ", kErrorCompanion);
     WriteLine(log_, path, kPathStrong);
     WriteLine(log_, "\t\tProblème de création du fichier: " + problem, kDetail8);
@@ -170,6 +185,7 @@ class Batch {
   bool withTextFile_;
   const BatchHooks& hooks_;
   CollisionCache cache_;
+  std::unordered_set<std::string> produced_;  // companions this run created or moved into place
   std::vector<std::string> failed_;
   std::vector<std::string> renamed_;
 };

@@ -345,6 +345,40 @@ TEST(BatchRename, ACompanionThatCannotBeCreatedLeavesWhatIsThere) {
   EXPECT_TRUE(fs::is_directory(t.at("2004-a.exif.txt")));
 }
 
+// Photos that differ only in their extension share a companion name: what the
+// run wrote for one of them stays that photo's report.
+TEST(BatchRename, ACompanionWrittenInTheRunIsNeitherDeletedNorTakenByAnotherPhoto) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<const char*, const char*>> photos;  // name, date
+    const char* format;
+    std::map<std::string, std::string> companions;  // name -> report of
+    size_t companionFailed;
+  };
+  const std::vector<Case> cases = {
+      {"same companion name", {{"a.jpg", "2004:06:12 14:30:05"}, {"a.jpeg", "2004:06:12 14:30:05"}}, "[IYEAR]-[NUMBER]",
+       {{"2004-01.exif.txt", "a.jpg"}}, 1},
+      {"a companion of the run lies at the old companion name",
+       {{"a.jpg", "2004:06:12 14:30:05"}, {"2004.jpeg", "2005:01:01 00:00:00"}}, "[IYEAR]",
+       {{"2004.exif.txt", "a.jpg"}, {"2005.exif.txt", "2004.jpeg"}}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bench t;
+    t.hooks.writeCompanion = [&t](naming::OutputSink& s) { s.WriteRich(meta::fileNameOf(t.img.SourcePath), {}); };
+    std::vector<std::string> paths;
+    for (const auto& [name, date] : c.photos) {
+      t.photo(name, date);
+      paths.push_back(t.at(name));
+    }
+    t.list.AddFiles(paths);
+    const naming::BatchOutcome o = t.run(c.format, true);
+    EXPECT_EQ(o.failed, 0u) << t.log.text();
+    EXPECT_EQ(o.companionFailed, c.companionFailed) << t.log.text();
+    for (const auto& [name, of] : c.companions) EXPECT_EQ(t.content(name), of) << name;
+  }
+}
+
 TEST(BatchRename, AMoveNeverReplacesAFileThatAppearsJustBeforeIt) {
   Bench t;
   t.photo("a.jpg");
