@@ -142,9 +142,14 @@ void FileList::AddFiles(std::vector<std::string> paths) {
     const Found found = inspect(full);
     if (found.kind == Kind::Folder) {
       if (found.id && !foldersEntered.insert(*found.id).second) continue;
+      // Entries in name order: the order of the disk's listing varies between
+      // file systems, and running numbers should follow the photos' names.
       std::error_code ec;
+      std::vector<std::string> entries;
       std::filesystem::directory_iterator it(std::filesystem::path(full), ec), end;
-      for (; !ec && it != end; it.increment(ec)) paths.push_back(it->path().string());
+      for (; !ec && it != end; it.increment(ec)) entries.push_back(it->path().string());
+      std::sort(entries.begin(), entries.end());
+      paths.insert(paths.end(), entries.begin(), entries.end());
     } else if (found.kind == Kind::File && hasAcceptedExtension(full)) {
       if (found.id && m.fileIds.count(*found.id)) continue;  // the same file under another name
       m.add(full, found.id);

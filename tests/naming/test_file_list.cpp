@@ -85,6 +85,8 @@ TEST(FileList, FoldersAreWalkedBreadthFirst) {
   EXPECT_LT(indexOf(list, a), indexOf(list, b));
   EXPECT_LT(indexOf(list, z), indexOf(list, b));
   EXPECT_LT(indexOf(list, b), indexOf(list, c));
+  // Within a folder, entries come in name order, so running numbers follow the names.
+  EXPECT_EQ(list.paths(), (std::vector<std::string>{dir.pathOf("top/.hidden.jpg"), a, z, b, c}));
 }
 
 TEST(FileList, EveryFileOnce) {
