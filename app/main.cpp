@@ -28,5 +28,7 @@ int main(int argc, char* argv[]) {
   fPrincipale.show();
   // The window writes the settings back when it is closed; the store is freed
   // after the windows.
-  return application.exec();
+  const int status = application.exec();
+  Settings.setWriteFailureHandler(nullptr);
+  return status;
 }

@@ -61,8 +61,6 @@ class TfPrincipale final : public QMainWindow {
   // The list as shown, in order.
   QStringList files() const;
   const naming::TNaming& namingState() const { return *naming_; }
-  // The picker's icons by image index (0..7).
-  const std::vector<QIcon>& actionImages() const { return ilActions_; }
 
   // True only while a companion text file is being written.
   bool TextFileMode = false;
@@ -112,7 +110,7 @@ class TfPrincipale final : public QMainWindow {
   bool batchRunning_ = false;
   bool closePending_ = false;
   bool settingsWritten_ = false;
-  std::vector<QIcon> ilActions_;
+  std::vector<QIcon> ilActions_;  // the action images by index (0..7)
 
   QAction* acOuvrir = nullptr;
   QAction* acQuitter = nullptr;
