@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Renders the main window offscreen with a photo listed and selected, and
 # writes docs/screenshot.png. Usage: scripts/screenshot.sh [PHOTO]
-# Without an argument it takes a real camera file from the shared samples
-# beside the checkout when present, else the first bundled example photo.
+# Without an argument it takes the first bundled example photo (our own
+# pictures, so the image can be published with the project).
 # The photo is copied to a scratch folder first; the user's settings are not
 # touched (the window keeps its settings in a temporary file).
 set -euo pipefail
@@ -12,7 +12,7 @@ build=${QUILLMARK_BUILD_DIR:-build/release}
 
 photo=${1:-}
 if [ -z "$photo" ]; then
-  for candidate in ../shared/samples/Canon_PowerShot_S40.jpg examples/*.jpg; do
+  for candidate in examples/*.jpg; do
     if [ -f "$candidate" ]; then photo=$candidate; break; fi
   done
 fi
