@@ -20,17 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::map<std::string, std::string> snapshot(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = readFile(e.path());
-  return files;
-}
+using qmtest::readFile;
+using qmtest::snapshot;
 
 std::string withoutLastLine(const std::string& text) {
   const size_t end = text.rfind('\n', text.size() >= 2 ? text.size() - 2 : 0);

@@ -47,18 +47,8 @@ struct Piece {
   TextStyle style;
 };
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Every regular file below `root`: relative path -> bytes.
-std::map<std::string, std::string> snapshot(const fs::path& root) {
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(root))
-    if (e.is_regular_file()) files[fs::relative(e.path(), root).string()] = readFile(e.path());
-  return files;
-}
+using qmtest::readFile;
+using qmtest::snapshot;
 
 // Moves that find their destination taken by another program just before
 // they happen.

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <map>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -40,5 +42,19 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The whole content of a file ("" when it cannot be read).
+inline std::string readFile(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// Every regular file below `root`: relative path -> bytes.
+inline std::map<std::string, std::string> snapshot(const std::filesystem::path& root) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+    if (e.is_regular_file()) files[std::filesystem::relative(e.path(), root).string()] = readFile(e.path());
+  return files;
+}
 
 }  // namespace qmtest
