@@ -20,10 +20,8 @@
 #include <string>
 #include <vector>
 
-// After <cstdio>: the library's header needs FILE and size_t declared.
-#include <jpeglib.h>
-
 #include "support/exif_builder.hpp"
+#include "support/jpeg_encode.hpp"
 
 namespace {
 
@@ -241,34 +239,12 @@ struct EncodeOptions {
 };
 
 std::string encode(const Picture& picture, const EncodeOptions& options) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr err{};
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &out, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(picture.width());
-  cinfo.image_height = static_cast<JDIMENSION>(picture.height());
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, options.quality, TRUE);
-  cinfo.optimize_coding = TRUE;
-  cinfo.write_JFIF_header = options.jfif ? TRUE : FALSE;
-  cinfo.density_unit = 1;
-  cinfo.X_density = cinfo.Y_density = static_cast<UINT16>(options.dpi);
-  jpeg_start_compress(&cinfo, TRUE);
-  const std::vector<unsigned char> rgb = picture.bytes();
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<unsigned char*>(rgb.data()) + size_t{cinfo.next_scanline} * picture.width() * 3;
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  std::string bytes(reinterpret_cast<char*>(out), size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(out);
-  return bytes;
+  qmtest::JpegOptions jpeg;
+  jpeg.quality = options.quality;
+  jpeg.optimizeCoding = true;
+  jpeg.jfif = options.jfif;
+  jpeg.dpi = options.dpi;
+  return qmtest::encodeRgbJpeg(picture.width(), picture.height(), picture.bytes(), jpeg);
 }
 
 Picture painted(const Scene& scene, int width, int height) {
