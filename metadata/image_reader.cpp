@@ -58,7 +58,10 @@ TimgData::~TimgData() = default;
 
 bool TimgData::ReadFile(const std::string& path) {
   Reset();
-  if (!isFile(path)) return false;
+  if (!isFile(path)) {
+    OpenError = "not a regular file";
+    return false;
+  }
   ReadFileFacts(path);
   try {
     StatusText = "Not an EXIF file";
@@ -94,6 +97,7 @@ void TimgData::Reset() {
   ExifSlot = IptcSlot = CommentSlot = nullptr;
   SourcePath.clear();
   StatusText.clear();
+  OpenError.clear();
   FileTime = TDateTime{};
   FileBytes = 0;
   ExifInfo.reset();

@@ -55,6 +55,9 @@ class TimgData : public tEndInd {
   TDateTime FileTime;               // last-write time, local time, to the second
   int64_t FileBytes = 0;
   std::string StatusText;           // "<none>" after a successful read
+  // Why the last ReadFile could not open the file at all (missing, not a
+  // regular file, no permission: the system's reason); empty when it could.
+  std::string OpenError;
   std::unique_ptr<TImageInfo> ExifInfo;
   std::unique_ptr<TIPTCdata> IptcInfo;
 

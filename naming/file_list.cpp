@@ -12,6 +12,9 @@
 
 #if !defined(_WIN32)
 #include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #endif
 
 namespace naming {
@@ -36,6 +39,8 @@ enum class Kind { Missing, File, Folder, Other };
 struct Found {
   Kind kind = Kind::Missing;
   std::optional<FileId> id;
+  std::string problem;   // why the path could not be examined
+  bool missing = false;  // nothing has that name
 };
 
 // Follows links, as opening the path would.
@@ -44,7 +49,11 @@ Found inspect(const std::string& path) {
 #if defined(_WIN32)
   std::error_code ec;
   auto st = std::filesystem::status(std::filesystem::path(path), ec);
-  if (ec) return f;
+  if (ec) {
+    f.problem = ec.message();
+    f.missing = ec == std::errc::no_such_file_or_directory;
+    return f;
+  }
   if (std::filesystem::is_regular_file(st))
     f.kind = Kind::File;
   else if (std::filesystem::is_directory(st))
@@ -53,7 +62,11 @@ Found inspect(const std::string& path) {
     f.kind = Kind::Other;
 #else
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return f;
+  if (::stat(path.c_str(), &st) != 0) {
+    f.missing = errno == ENOENT;
+    f.problem = std::strerror(errno);
+    return f;
+  }
   f.id = FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
   if (S_ISREG(st.st_mode))
     f.kind = Kind::File;
@@ -130,8 +143,10 @@ struct FileList::Impl {
 FileList::FileList() : impl_(new Impl) {}
 FileList::~FileList() { delete impl_; }
 
-void FileList::AddFiles(std::vector<std::string> paths) {
+std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
   Impl& m = *impl_;
+  std::vector<PathProblem> problems;
+  const size_t given = paths.size();
   std::unordered_set<FileId, FileIdHash> foldersEntered;  // link cycles
   // The vector grows while it is walked: folder entries join its end, which
   // makes the walk breadth-first.
@@ -140,6 +155,10 @@ void FileList::AddFiles(std::vector<std::string> paths) {
     const std::string full = expandPath(paths[i]);
     if (m.keys.count(pathKey(full))) continue;
     const Found found = inspect(full);
+    // A name met in a listing that is gone by now (removed meanwhile) is no
+    // problem; a path the caller gave is one, and so is any other failure.
+    if (found.kind == Kind::Missing && (i < given || !found.missing))
+      problems.push_back({full, found.problem});
     if (found.kind == Kind::Folder) {
       if (found.id && !foldersEntered.insert(*found.id).second) continue;
       // Entries in name order: the order of the disk's listing varies between
@@ -148,6 +167,7 @@ void FileList::AddFiles(std::vector<std::string> paths) {
       std::vector<std::string> entries;
       std::filesystem::directory_iterator it(std::filesystem::path(full), ec), end;
       for (; !ec && it != end; it.increment(ec)) entries.push_back(it->path().string());
+      if (ec) problems.push_back({full, ec.message()});
       std::sort(entries.begin(), entries.end());
       paths.insert(paths.end(), entries.begin(), entries.end());
     } else if (found.kind == Kind::File && hasAcceptedExtension(full)) {
@@ -155,6 +175,7 @@ void FileList::AddFiles(std::vector<std::string> paths) {
       m.add(full, found.id);
     }
   }
+  return problems;
 }
 
 const std::vector<std::string>& FileList::paths() const {

@@ -12,6 +12,13 @@ inline constexpr std::array<const char*, 7> AcceptedExtensions{".jpg", ".jpeg", 
                                                                ".j2k", ".tif", ".tiff"};
 bool hasAcceptedExtension(const std::string& path);
 
+// A path given or met in a walk that could not be examined or listed (a
+// missing path, a folder without read permission), with the system's reason.
+struct PathProblem {
+  std::string path;
+  std::string reason;
+};
+
 // Full path of a possibly relative path (against the current folder), made
 // absolute and lexically normal; the platform's separators.
 std::string expandPath(const std::string& path);
@@ -24,9 +31,10 @@ class FileList {
   FileList& operator=(const FileList&) = delete;
 
   // Files and folders: breadth-first folder walk (each folder entered once),
-  // accepted extensions only, silent skips, no duplicates (same path, or same
-  // device and inode). O(N log N) in the number of paths.
-  void AddFiles(std::vector<std::string> paths);
+  // accepted extensions only, no duplicates (same path, or same device and
+  // inode). O(N log N) in the number of paths. Files of other kinds are
+  // skipped in silence; what could not be examined or listed is returned.
+  std::vector<PathProblem> AddFiles(std::vector<std::string> paths);
 
   const std::vector<std::string>& paths() const;  // in list order
   size_t size() const;
