@@ -1,16 +1,31 @@
 #include "naming/batch_rename.hpp"
 
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "metadata/paths.hpp"
+#include "metadata/text.hpp"
 #include "naming/collision_cache.hpp"
 
 namespace naming {
 
 namespace {
+
+constexpr std::string_view kCompanionSuffix = ".exif.txt";
+const std::string kWrittenForAnother = "déjà écrit pour une autre image de cette série";
+
+// File names compare as the platform's file systems do.
+bool sameFileName(const std::string& a, const std::string& b) {
+#if defined(_WIN32)
+  return meta::equalsIgnoreCase(a, b);
+#else
+  return a == b;
+#endif
+}
 
 // The pieces of the log, with their styles in one place.
 const TextStyle kOkImage = styleOf(true, false, 10, kGreen);
@@ -61,6 +76,7 @@ class Batch {
       log_.WriteRich("ERREUR: ", kErrorImage);
       WriteLine(log_, n.OldPath, kPathStrong);
       WriteLine(log_, "\t\tne peut être renommé en " + n.NewPath, kDetail8);
+      WriteLine(log_, "\t\t" + fs_.lastError(), kDetail8);
       fail(n.OldPath);
       n.NameComplete = false;
       return;
@@ -110,29 +126,64 @@ class Batch {
     const bool takenInThisRun = produced_.count(n.NewTextPath) != 0;
     if (fs_.fileExists(n.OldTextPath) && produced_.count(n.OldTextPath) == 0) {
       if (n.OldTextPath == n.NewTextPath) return;
-      if (fs_.fileExists(n.NewTextPath) && !takenInThisRun) deleteStale(n.NewTextPath);
+      std::string why = takenInThisRun ? kWrittenForAnother : std::string();
+      if (why.empty() && fs_.fileExists(n.NewTextPath)) why = clearDestination(n.NewTextPath);
       // Tried even after a failed delete: the move then refuses to replace it.
-      if (!takenInThisRun && fs_.moveFile(n.OldTextPath, n.NewTextPath)) {
+      if (why.empty() && fs_.moveFile(n.OldTextPath, n.NewTextPath)) {
         noteMove(n.OldTextPath, n.NewTextPath);
         produced_.insert(n.NewTextPath);
         log_.WriteRich("Ok: ", kOkCompanion);
         WriteLine(log_, n.OldTextPath + " => " + n.NewTextPath, kDetail8);
-      } else {
-        log_.WriteRich("ERREUR: ", kErrorCompanion);
-        WriteLine(log_, n.OldTextPath, kPathStrong);
-        WriteLine(log_, "\t\tne peut être renommé en " + n.NewTextPath, kDetail8);
-        WriteLine(log_, "\t\til va rester sur le disque", kDetail8);
-        ++outcome.companionFailed;
+        return;
       }
+      if (why.empty()) why = fs_.lastError();
+      log_.WriteRich("ERREUR: ", kErrorCompanion);
+      WriteLine(log_, n.OldTextPath, kPathStrong);
+      WriteLine(log_, "\t\tne peut être renommé en " + n.NewTextPath, kDetail8);
+      WriteLine(log_, "\t\til va rester sur le disque", kDetail8);
+      if (!why.empty()) WriteLine(log_, "\t\t" + why, kDetail8);
+      ++outcome.companionFailed;
       return;
     }
     if (!withTextFile_) return;
     if (takenInThisRun) {
-      companionNotWritten(n.NewTextPath, "déjà écrit pour une autre image de cette série");
+      companionNotWritten(n.NewTextPath, kWrittenForAnother);
       return;
     }
-    if (fs_.fileExists(n.NewTextPath)) deleteStale(n.NewTextPath);
+    if (fs_.fileExists(n.NewTextPath)) {
+      const std::string why = clearDestination(n.NewTextPath);
+      if (!why.empty()) {
+        companionNotWritten(n.NewTextPath, why);
+        return;
+      }
+    }
     writeCompanion(n.NewTextPath);
+  }
+
+  // A file at the companion's new name is stale when no other image of that
+  // name is beside it (the one being renamed aside), and is then removed (a
+  // failed removal is logged; the move or creation that follows refuses to
+  // replace the file). Otherwise it is another image's companion and stays:
+  // the result says so; it is empty when the way is clear.
+  std::string clearDestination(const std::string& companion) {
+    const std::string owner = otherImageOf(companion);
+    if (!owner.empty()) return "le fichier existe déjà et accompagne " + owner;
+    deleteStale(companion);
+    return {};
+  }
+
+  // An image other than the one being renamed whose companion name is `companion`.
+  std::string otherImageOf(const std::string& companion) {
+    const TNaming& n = naming_;
+    const std::string folder = meta::folderOf(companion);
+    const std::string name = meta::fileNameOf(companion);
+    const std::string base = name.substr(0, name.size() - std::min(name.size(), kCompanionSuffix.size()));
+    for (const std::string& entry : fs_.namesIn(folder)) {
+      if (!hasAcceptedExtension(entry) || !sameFileName(meta::stripExtension(entry), base)) continue;
+      const std::string image = folder + entry;
+      if (image != n.NewPath && image != n.OldPath) return image;
+    }
+    return {};
   }
 
   void deleteStale(const std::string& path) {
@@ -140,23 +191,22 @@ class Batch {
       cache_.notifyVacated(path);
       log_.WriteRich("Ok: ", kOkCompanion);
       WriteLine(log_, path + " effacé", kDetail8);
-    } else {
-      log_.WriteRich("ERREUR: ", kErrorCompanion);
-      WriteLine(log_, "Problème pour effacer " + path, kPathStrong);
+      return;
     }
+    log_.WriteRich("ERREUR: ", kErrorCompanion);
+    WriteLine(log_, "Problème pour effacer " + path, kPathStrong);
+    WriteLine(log_, "\t\t" + fs_.lastError(), kDetail8);
   }
 
-  // The report of the file just evaluated goes into a new companion file. A
-  // file that could not be written completely is removed: a half-written
-  // report would read as a complete one. The image stays renamed.
+  // The report of the file just evaluated goes into a new companion file,
+  // which appears only once it is complete. The image stays renamed.
   void writeCompanion(const std::string& path) {
-    std::unique_ptr<CompanionSink> file;
     std::string problem;
     try {
-      file = fs_.createTextFile(path);
-      cache_.notifyOccupied(path);
+      std::unique_ptr<CompanionSink> file = fs_.createTextFile(path);
       if (hooks_.writeCompanion) hooks_.writeCompanion(*file);
       file->close();
+      cache_.notifyOccupied(path);
       produced_.insert(path);
       log_.WriteRich("Ok: ", kOkCompanion);
       WriteLine(log_, "Fichier texte créé: " + path, kDetail8);
@@ -164,10 +214,6 @@ class Batch {
     } catch (const std::exception& e) {
       // Boundary: no failure of one companion file stops the run.
       problem = e.what();
-    }
-    if (file) {
-      file.reset();
-      if (fs_.deleteFile(path)) cache_.notifyVacated(path);
     }
     companionNotWritten(path, problem);
   }

@@ -1,11 +1,18 @@
 #include "naming/file_system.hpp"
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <mutex>
+#include <random>
 #include <system_error>
+
+#include "metadata/paths.hpp"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -58,7 +65,9 @@ MoveResult moveByLink(const std::string& from, const std::string& to) {
   }
   if (::unlink(from.c_str()) != 0) {
     // Keep one name only: the old one.
+    const int saved = errno;
     ::unlink(to.c_str());
+    errno = saved;
     return MoveResult::Refused;
   }
   return MoveResult::Moved;
@@ -67,7 +76,10 @@ MoveResult moveByLink(const std::string& from, const std::string& to) {
 MoveResult moveAfterTest(const std::string& from, const std::string& to) {
   // A destination that appears between the test and the rename would be
   // replaced; this is used only where the file system allows nothing better.
-  if (nameTaken(to)) return MoveResult::Refused;
+  if (nameTaken(to)) {
+    errno = EEXIST;
+    return MoveResult::Refused;
+  }
   return ::rename(from.c_str(), to.c_str()) == 0 ? MoveResult::Moved : MoveResult::Refused;
 }
 
@@ -82,6 +94,96 @@ bool moveWithoutReplacing(const std::string& from, const std::string& to) {
 #endif
 
 namespace {
+
+// "Impossible de créer PATH (reason)": the text of an IoFault about a file.
+IoFault cannotCreate(const std::string& path, const std::string& reason) {
+  return IoFault("Impossible de créer " + path + " (" + reason + ")");
+}
+
+std::string systemReason(int error) { return error ? std::strerror(error) : "input/output error"; }
+
+// Opens a new, empty temporary file beside `path`, never one that exists.
+std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary) {
+  static std::mutex lock;
+  static std::mt19937_64 random{std::random_device{}()};
+  static const char* kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  const std::string folder = meta::folderOf(path);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string tag;
+    {
+      std::lock_guard<std::mutex> guard(lock);
+      for (int i = 0; i < 8; ++i) tag += kLetters[random() % 62];
+    }
+    temporary = folder + kTemporaryPrefix + tag + kTemporarySuffix;
+#if defined(_WIN32)
+    std::FILE* f = ::_wfopen(std::filesystem::path(temporary).wstring().c_str(), L"wbx");
+    if (f || errno != EEXIST) return f;
+#else
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      std::FILE* f = ::fdopen(fd, "wb");
+      if (!f) ::close(fd);
+      return f;
+    }
+    if (errno != EEXIST) return nullptr;
+#endif
+  }
+  return nullptr;
+}
+
+// A companion report written into a temporary file and moved into place by
+// close(); dropped before that, it removes the temporary file.
+class AtomicCompanion final : public CompanionSink {
+ public:
+  AtomicCompanion(FileSystem& fs, const std::string& path) : fs_(fs), path_(path) {
+    errno = 0;
+    file_ = openTemporaryBeside(path, temporary_);
+    if (!file_) throw cannotCreate(path, systemReason(errno));
+  }
+  ~AtomicCompanion() override { discard(); }
+  AtomicCompanion(const AtomicCompanion&) = delete;
+  AtomicCompanion& operator=(const AtomicCompanion&) = delete;
+
+  void WriteRich(const std::string& text, const TextStyle&) override {
+    if (!file_) throw cannotCreate(path_, "closed");
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
+      throw IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(errno) + ")");
+  }
+
+  void close() override {
+    if (!file_) return;
+    errno = 0;
+    const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
+    int error = errno;
+    if (std::fclose(file_) != 0 && written) error = errno;
+    file_ = nullptr;
+    if (!written || error) {
+      discard();
+      throw IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(error) + ")");
+    }
+    // Never replaces a file that took the name meanwhile.
+    if (!fs_.moveFile(temporary_, path_)) {
+      const std::string reason = fs_.lastError();
+      discard();
+      throw cannotCreate(path_, reason.empty() ? "input/output error" : reason);
+    }
+    temporary_.clear();
+  }
+
+ private:
+  void discard() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    if (!temporary_.empty()) std::remove(temporary_.c_str());
+    temporary_.clear();
+  }
+
+  FileSystem& fs_;
+  std::string path_;
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
+};
 
 class RealFileSystem final : public FileSystem {
  public:
@@ -100,23 +202,54 @@ class RealFileSystem final : public FileSystem {
     // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing destination.
     const std::wstring f = std::filesystem::path(from).wstring();
     const std::wstring t = std::filesystem::path(to).wstring();
-    return ::MoveFileExW(f.c_str(), t.c_str(), MOVEFILE_COPY_ALLOWED) != 0;
+    if (::MoveFileExW(f.c_str(), t.c_str(), MOVEFILE_COPY_ALLOWED) != 0) return true;
+    lastError_ = std::system_category().message(static_cast<int>(::GetLastError()));
+    return false;
 #else
-    return detail::moveWithoutReplacing(from, to);
+    errno = 0;
+    if (detail::moveWithoutReplacing(from, to)) return true;
+    lastError_ = systemReason(errno);
+    return false;
 #endif
   }
 
   bool deleteFile(const std::string& path) override {
 #if defined(_WIN32)
-    return ::DeleteFileW(std::filesystem::path(path).wstring().c_str()) != 0;
+    if (::DeleteFileW(std::filesystem::path(path).wstring().c_str()) != 0) return true;
+    lastError_ = std::system_category().message(static_cast<int>(::GetLastError()));
 #else
-    return ::unlink(path.c_str()) == 0;  // never a folder
+    if (::unlink(path.c_str()) == 0) return true;  // never a folder
+    lastError_ = systemReason(errno);
 #endif
+    return false;
   }
 
   std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override {
-    return std::make_unique<TextFileSink>(path);
+    return std::make_unique<AtomicCompanion>(*this, path);
   }
+
+  std::vector<std::string> namesIn(const std::string& folder) override {
+    std::vector<std::string> names;
+#if defined(_WIN32)
+    std::error_code ec;
+    const std::filesystem::path dir(folder.empty() ? std::string(".") : folder);
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+      names.push_back(it->path().filename().string());
+#else
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return names;
+    while (const dirent* e = ::readdir(dir)) {
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+    }
+    ::closedir(dir);
+#endif
+    return names;
+  }
+
+  std::string lastError() const override { return lastError_; }
+
+ private:
+  std::string lastError_;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 // failures.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "naming/output_sink.hpp"
 
@@ -18,9 +19,23 @@ class FileSystem {
   // that appears between a test and the move; false when refused or failed.
   virtual bool moveFile(const std::string& from, const std::string& to) = 0;
   virtual bool deleteFile(const std::string& path) = 0;
-  // Creates or truncates a text file for a companion report; IoFault on failure.
+  // A new companion report at `path`: the text goes into a temporary file in
+  // the same folder, which close() moves into place without replacing
+  // anything, so the companion is either complete or absent. A sink dropped
+  // without close() leaves nothing. IoFault on failure, also when `path` is
+  // taken by the time of close().
   virtual std::unique_ptr<CompanionSink> createTextFile(const std::string& path) = 0;
+  // The names of the entries of `folder` (a path ending in a separator, or
+  // empty for the current folder); empty when it cannot be listed.
+  virtual std::vector<std::string> namesIn(const std::string& folder) = 0;
+  // The system's reason for the last move or delete that failed.
+  virtual std::string lastError() const { return {}; }
 };
+
+// Temporary companion files are hidden and end in this, which no photo and no
+// companion name does, so a file left by a killed run is never taken for one.
+inline constexpr const char* kTemporarySuffix = ".part";
+inline constexpr const char* kTemporaryPrefix = ".quillmark-";
 
 // The machine's file system (no-replace moves: renameat2 RENAME_NOREPLACE, else
 // link + unlink, else test-then-rename where the file system allows nothing better).

@@ -20,6 +20,55 @@ std::string characters(const std::string& text, size_t from, size_t to) {
   return text.substr(from - 1, to - from + 1);
 }
 
+bool allDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A two-digit field from `low` to `high`.
+bool inRange(const std::string& field, int low, int high) {
+  if (field.size() != 2 || !allDigits(field)) return false;
+  const int value = (field[0] - '0') * 10 + (field[1] - '0');
+  return value >= low && value <= high;
+}
+
+// The picture date text "YYYY:MM:DD HH:MM:SS" split into the six date
+// elements. A camera whose clock was never set stores zeros or blanks, and a
+// broken file any bytes: a date that is not a real year, month and day gives
+// no date elements at all, and a time whose fields are not two digits each
+// gives no time elements.
+void takeDate(const std::string& date, std::array<std::string, kElementCount>& values) {
+  const std::string year = characters(date, 1, 4), month = characters(date, 6, 7),
+                    day = characters(date, 9, 10);
+  if (year.size() != 4 || !allDigits(year) || year == "0000" || !inRange(month, 1, 12) || !inRange(day, 1, 31))
+    return;
+  values[rowIYEAR] = year;
+  values[rowIMONTH] = month;
+  values[rowIDAY] = day;
+  const std::string hour = characters(date, 12, 13), minute = characters(date, 15, 16),
+                    second = characters(date, 18, 19);
+  if (hour.size() != 2 || !allDigits(hour) || minute.size() != 2 || !allDigits(minute) || second.size() != 2 ||
+      !allDigits(second))
+    return;
+  values[rowIHOUR] = hour;
+  values[rowIMIN] = minute;
+  values[rowISEC] = second;
+}
+
+// A text taken from the file (camera maker, model) may hold anything: path
+// separators would move the photo to another folder, and some characters
+// cannot stand in a file name at all. Each of them becomes '_'.
+std::string asNamePart(std::string text) {
+  for (char& c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    bool refused = meta::isPathSeparator(c) || u == 0;
+#if defined(_WIN32)
+    refused = refused || u < 32 || std::string_view("<>:\"|?*").find(c) != std::string_view::npos;
+#endif
+    if (refused) c = '_';
+  }
+  return text;
+}
+
 // A name whose extension is not the source's (letter case aside) takes the
 // source extension as written in the source path.
 std::string withSourceExtension(std::string candidate, const std::string& sourceExtension) {
@@ -114,15 +163,7 @@ void TNaming::EvaluateFile(const std::string& path, CollisionCache* cache) {
       height = info->Height;
       flash = info->FlashValue;
     }
-    if (!date.empty()) {
-      // "YYYY:MM:DD HH:MM:SS", taken by position without checking it.
-      ElementValues[rowIYEAR] = characters(date, 1, 4);
-      ElementValues[rowIMONTH] = characters(date, 6, 7);
-      ElementValues[rowIDAY] = characters(date, 9, 10);
-      ElementValues[rowIHOUR] = characters(date, 12, 13);
-      ElementValues[rowIMIN] = characters(date, 15, 16);
-      ElementValues[rowISEC] = characters(date, 18, 19);
-    }
+    takeDate(date, ElementValues);
     const meta::DateParts file = reader_.FileTime.toParts();
     ElementValues[rowFYEAR] = meta::formatZeroPadded(file.year, 4);
     ElementValues[rowFMONTH] = meta::formatZeroPadded(file.month, 2);
@@ -133,8 +174,8 @@ void TNaming::EvaluateFile(const std::string& path, CollisionCache* cache) {
     ElementValues[rowWIDTH] = meta::formatZeroPadded(width, 4);
     ElementValues[rowHEIGHT] = meta::formatZeroPadded(height, 4);
     ElementValues[rowFLASH] = (flash & 1) ? "F" : "N";
-    ElementValues[rowMAKER] = make;
-    ElementValues[rowMODEL] = model;
+    ElementValues[rowMAKER] = asNamePart(make);
+    ElementValues[rowMODEL] = asNamePart(model);
   }
 
   ComposeNewName(path, cache);
@@ -164,6 +205,9 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
       name.pieces.back() += value;
     }
   }
+  // A name without anything before its extension would be a hidden file
+  // such as ".jpg": there is not enough to name the photo by.
+  if (NameComplete && meta::stripExtension(meta::fileNameOf(name.candidate(1))).empty()) NameComplete = false;
   if (!NameComplete) return;
 
   const CandidateOf candidate = [&name](Counter c) { return name.candidate(c); };

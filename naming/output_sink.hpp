@@ -3,7 +3,6 @@
 // with a style, written onto a sink (a rich-text pane, a terminal, a companion
 // text file, or a recording in tests).
 #include <cstdint>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -78,19 +77,6 @@ class RecordingSink final : public OutputSink {
 class CompanionSink : public OutputSink {
  public:
   virtual void close() = 0;
-};
-
-// A companion text file: the bytes verbatim, attributes dropped. Creates or
-// truncates the file; every failed open, write or close raises IoFault.
-class TextFileSink final : public CompanionSink {
- public:
-  explicit TextFileSink(const std::string& path);
-  ~TextFileSink() override;
-  void WriteRich(const std::string& text, const TextStyle& style) override;
-  void close() override;
- private:
-  std::string path_;
-  std::ofstream out_;
 };
 
 }  // namespace naming

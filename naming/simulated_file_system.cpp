@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "metadata/paths.hpp"
 
 namespace naming {
@@ -57,6 +59,22 @@ std::unique_ptr<CompanionSink> SimulatedFileSystem::createTextFile(const std::st
     throw IoFault("Impossible de créer " + path);
   changed_[path] = true;
   return std::make_unique<DiscardingCompanion>();
+}
+
+}  // namespace naming
+
+namespace naming {
+
+std::vector<std::string> SimulatedFileSystem::namesIn(const std::string& folder) {
+  std::vector<std::string> names = base_.namesIn(folder);
+  for (const auto& [path, exists] : changed_) {
+    if (meta::folderOf(path) != folder) continue;
+    const std::string name = meta::fileNameOf(path);
+    auto it = std::find(names.begin(), names.end(), name);
+    if (exists && it == names.end()) names.push_back(name);
+    if (!exists && it != names.end()) names.erase(it);
+  }
+  return names;
 }
 
 }  // namespace naming

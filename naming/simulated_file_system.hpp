@@ -23,6 +23,7 @@ class SimulatedFileSystem final : public FileSystem {
   // A sink that discards the report; IoFault when the folder is missing or not
   // writable.
   std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override;
+  std::vector<std::string> namesIn(const std::string& folder) override;
 
  private:
   bool canCreateIn(const std::string& path);

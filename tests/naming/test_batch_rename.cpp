@@ -65,6 +65,8 @@ class RacingFileSystem final : public naming::FileSystem {
   std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& p) override {
     return base_.createTextFile(p);
   }
+  std::vector<std::string> namesIn(const std::string& folder) override { return base_.namesIn(folder); }
+  std::string lastError() const override { return base_.lastError(); }
 
  private:
   naming::FileSystem& base_;
@@ -231,7 +233,10 @@ TEST(BatchRename, EachImageOutcomeWritesItsLogEntry) {
         {"\t\tLe fichier destination existe déjà\r\n", plain10}},
        kErrors, {"a.jpg"}, {{"a.jpg", ""}, {"taken.jpg", "someone else's photo"}}, {}},
       {"move fails", datedPhoto, "[IYEAR]/[NAME]", false,
-       {{"ERREUR: ", errImage}, {"@/a.jpg\r\n", strong10}, {"\t\tne peut être renommé en @/2004/a.jpg\r\n", plain8}},
+       {{"ERREUR: ", errImage},
+        {"@/a.jpg\r\n", strong10},
+        {"\t\tne peut être renommé en @/2004/a.jpg\r\n", plain8},
+        {"\t\tNo such file or directory\r\n", plain8}},
        kErrors, {"a.jpg"}, {{"a.jpg", ""}}, {}},
       {"renamed", datedPhoto, "[IYEAR]-[NAME]", false,
        {{"Ok: ", okImage}, {"@/a.jpg => @/2004-a.jpg\r\n", plain8}},
@@ -293,8 +298,34 @@ TEST(BatchRename, CompanionTextFilesFollowTheirImages) {
        with(renamed, {{"ERREUR: ", errCompanion},
                       {"@/a.exif.txt\r\n", strong10},
                       {"\t\tne peut être renommé en @/2004-a.exif.txt\r\n", plain8},
-                      {"\t\til va rester sur le disque\r\n", plain8}}),
+                      {"\t\til va rester sur le disque\r\n", plain8},
+                      {"\t\tFile exists\r\n", plain8}}),
        kAllRenamed, {"2004-a.jpg"}, {{"a.exif.txt", "old report"}}, {}},
+      {"another image's companion at the new name is kept, not replaced by the old one",
+       [&](Bench& t) {
+         withOldCompanion(t);
+         t.dir.writeFile("2004-a.tif", "another image");
+         t.dir.writeFile("2004-a.exif.txt", "notes");
+       },
+       "[IYEAR]-[NAME]", true,
+       with(renamed, {{"ERREUR: ", errCompanion},
+                      {"@/a.exif.txt\r\n", strong10},
+                      {"\t\tne peut être renommé en @/2004-a.exif.txt\r\n", plain8},
+                      {"\t\til va rester sur le disque\r\n", plain8},
+                      {"\t\tle fichier existe déjà et accompagne @/2004-a.tif\r\n", plain8}}),
+       kAllRenamed, {"2004-a.jpg"}, {{"a.exif.txt", "old report"}, {"2004-a.exif.txt", "notes"}}, {}},
+      {"another image's companion at the new name is kept, no report written over it",
+       [](Bench& t) {
+         t.photo("a.jpg");
+         t.dir.writeFile("2004-a.TIF", "another image");
+         t.dir.writeFile("2004-a.exif.txt", "notes");
+       },
+       "[IYEAR]-[NAME]", true,
+       with(renamed, {{"ERREUR: ", errCompanion},
+                      {"@/2004-a.exif.txt\r\n", strong10},
+                      {"\t\tProblème de création du fichier: le fichier existe déjà et accompagne @/2004-a.TIF\r\n",
+                       plain8}}),
+       kAllRenamed, {"2004-a.jpg"}, {{"2004-a.exif.txt", "notes"}}, {}},
   });
 }
 
@@ -377,7 +408,8 @@ TEST(BatchRename, AMoveNeverReplacesAFileThatAppearsJustBeforeIt) {
   const naming::BatchOutcome outcome = t.run("[IYEAR]-[NAME]", false, &racing);
   t.expectBody({{"ERREUR: ", errImage},
                 {"@/a.jpg\r\n", strong10},
-                {"\t\tne peut être renommé en @/2004-a.jpg\r\n", plain8}});
+                {"\t\tne peut être renommé en @/2004-a.jpg\r\n", plain8},
+                {"\t\tFile exists\r\n", plain8}});
   EXPECT_EQ(t.content("2004-a.jpg"), "intruder");
   EXPECT_EQ(t.content("a.jpg"), qmtest::photoWithDate("2004:06:12 14:30:05", "bytes of a.jpg"));
   EXPECT_EQ(t.listNames(), std::vector<std::string>{"a.jpg"});

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "naming/file_system.hpp"
 #include "support/temp_dir.hpp"
@@ -94,6 +96,33 @@ TEST(FileSystem, RealFileSystemOperations) {
   sink->WriteRich("line\r\n", naming::TextStyle{});
   sink->close();
   EXPECT_EQ(contentOf(dir.pathOf("a.exif.txt")), "line\r\n");
+}
+
+// A companion appears whole or not at all, and never replaces or truncates a
+// file that has its name, even one that appears while it is written.
+TEST(RealFileSystem, CompanionsAppearWholeOrNotAtAll) {
+  qmtest::TempDir dir;
+  naming::FileSystem& real = naming::realFileSystem();
+  const std::string path = dir.pathOf("a.exif.txt");
+  auto names = [&] {
+    std::vector<std::string> all = real.namesIn(dir.path().string() + "/");
+    std::sort(all.begin(), all.end());
+    return all;
+  };
+
+  {
+    auto dropped = real.createTextFile(path);
+    dropped->WriteRich("half a report", naming::TextStyle{});
+    EXPECT_FALSE(fs::exists(path)) << "visible before it is complete";
+  }
+  EXPECT_TRUE(names().empty()) << "a dropped companion leaves a file behind";
+
+  auto sink = real.createTextFile(path);
+  sink->WriteRich("report\r\n", naming::TextStyle{});
+  dir.writeFile("a.exif.txt", "notes");  // another program takes the name meanwhile
+  EXPECT_THROW(sink->close(), naming::IoFault);
+  EXPECT_EQ(contentOf(path), "notes");
+  EXPECT_EQ(names(), std::vector<std::string>{"a.exif.txt"});
 }
 
 }  // namespace

@@ -75,7 +75,8 @@ TEST(ComposeNewName, NamesFromFormat) {
       {"without EXT the source case stays", "[IYEAR]", "/p/IMG_1.JPG", "", true, "/p/2004.JPG"},
       {"with EXT the name ends in lower case", "[IYEAR][EXT]", "/p/IMG_1.JPG", "", true, "/p/2004.jpg"},
       {"another extension is replaced", "[IYEAR][TEXT]", "/p/IMG_1.JPG", "v1.2", true, "/p/2004v1.JPG"},
-      {"empty format: folder and extension", "", "/Photos/IMG_1.JPG", "", false, "/Photos/.JPG"},
+      {"empty format: nothing to name the photo by", "", "/Photos/IMG_1.JPG", "", false, ""},
+      {"a name that would be only an extension is incomplete", "[EXT]", "/p/a.jpg", "", true, ""},
       {"name keeps inner dots", "[NAME][EXT]", "/p/a.b.JPG", "", false, "/p/a.b.jpg"},
       {"without EXT the last inner dot starts the extension", "[NAME]", "/p/a.b.jpg", "", false, "/p/a.jpg"},
       {"a name that is only an extension is empty", "[NAME]-x", "/p/.jpg", "", false, ""},
@@ -102,31 +103,63 @@ TEST(ComposeNewName, CompanionPaths) {
   EXPECT_EQ(k.naming.NewTextPath, "/p/2004.exif.txt");
 }
 
-TEST(ComposeNewName, DatePartsTakenByPosition) {
+// Names from the picture date: a date that a camera without a set clock or a
+// broken file stores gives no date elements, a broken time no time elements.
+TEST(ComposeNewName, DatePartsOnlyFromARealDate) {
   struct Case {
     std::string date;
-    std::string expected;  // of "[IYEAR]|[IMONTH]|[IDAY]|[IHOUR]|[IMIN]|[ISEC]"; empty: incomplete
+    std::string day;   // name of "[IYEAR][IMONTH][IDAY]"; empty: incomplete
+    std::string time;  // name of "[IHOUR][IMIN][ISEC]"; empty: incomplete
   };
   const Case cases[] = {
-      {"2004:06:12 14:30:05", "/p/2004|06|12|14|30|05.jpg"},
-      {"2004:06:12", ""},  // no time: the time elements are empty
-      {"                   ", "/p/    |  |  |  |  |  .jpg"},
-      {"ABCDEFGHIJKLMNOPQRST", "/p/ABCD|FG|IJ|LM|OP|RS.jpg"},
+      {"2004:06:12 14:30:05", "20040612", "143005"},
+      {"2004:06:12", "20040612", ""},
+      {"2008:06:13 10:O3:40", "20080613", ""},
+      {"2004:06:12 1:02:03", "20040612", ""},
+      {"0000:00:00 00:00:00", "", ""},
+      {"    :  :     :  :  ", "", ""},
+      {"Tue ay 7 21:48:30", "", ""},
+      {"2004:13:01 10:00:00", "", ""},
+      {"2004:06:32 10:00:00", "", ""},
+      {"2004:00:12 10:00:00", "", ""},
+      {"ABCDEFGHIJKLMNOPQRST", "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.date);
-    meta::TimgData reader;
-    qmtest::FakeFileSystem fs;
-    TNaming n(reader, fs);
-    n.ParseFormat("[IYEAR]|[IMONTH]|[IDAY]|[IHOUR]|[IMIN]|[ISEC]");
-    // Through EvaluateFile on a real file, so that the positions are the engine's.
-    qmtest::TempDir dir;
-    std::string path = dir.writeFile("a.jpg", qmtest::photoWithDate(c.date));
-    n.EvaluateFile(path);
-    ASSERT_TRUE(reader.HasExif());
-    std::string expected = c.expected.empty() ? "" : dir.path().string() + c.expected.substr(2);
-    EXPECT_EQ(n.NewPath, expected);
+    for (const auto& [format, expected] : {std::pair{"[IYEAR][IMONTH][IDAY]", c.day},
+                                           std::pair{"[IHOUR][IMIN][ISEC]", c.time}}) {
+      meta::TimgData reader;
+      qmtest::FakeFileSystem fs;
+      TNaming n(reader, fs);
+      n.ParseFormat(format);
+      // Through EvaluateFile on a real file, so that the positions are the engine's.
+      qmtest::TempDir dir;
+      std::string path = dir.writeFile("a.jpg", qmtest::photoWithDate(c.date));
+      n.EvaluateFile(path);
+      ASSERT_TRUE(reader.HasExif());
+      EXPECT_EQ(n.NewPath, expected.empty() ? "" : dir.pathOf(expected + ".jpg")) << format;
+    }
   }
+}
+
+// Texts from the file never lead the photo out of its folder.
+TEST(ComposeNewName, CameraTextsStayInTheFolder) {
+  qmtest::TiffBuilder b(qmtest::Order::Intel);
+  int ifd0 = b.addIfd();
+  b.ascii(ifd0, 0x010F, "/etc");
+  b.ascii(ifd0, 0x0110, "../../escaped");
+  qmtest::TempDir dir;
+  const std::string path = dir.writeFile("a.jpg", qmtest::jpegFile({qmtest::exifSegment(b.build())}));
+  meta::TimgData reader;
+  qmtest::FakeFileSystem fs;
+  TNaming n(reader, fs);
+  n.ParseFormat("[MAKER]-[MODEL][EXT]");
+  n.EvaluateFile(path);
+  EXPECT_EQ(n.NewPath, dir.pathOf("_etc-.._.._escaped.jpg"));
+  // The user's own text and literals stay as typed.
+  n.ParseFormat("sub/[MODEL][EXT]");
+  n.EvaluateFile(path);
+  EXPECT_EQ(n.NewPath, dir.pathOf("sub/.._.._escaped.jpg"));
 }
 
 TEST(ComposeNewName, RunningNumberDigits) {

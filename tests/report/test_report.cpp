@@ -219,9 +219,9 @@ TEST_F(ReportPane, CompanionFileHoldsTheReportPaneText) {
   read("photo.jpg", jpegFile({datedExif(Order::Motorola)}));
   const std::string companion = dir.pathOf("photo.exif.txt");
   {
-    naming::TextFileSink file(companion);
-    report::ShowReportPane(file, img, {});
-    file.close();
+    auto file = naming::realFileSystem().createTextFile(companion);
+    report::ShowReportPane(*file, img, {});
+    file->close();
   }
   std::ifstream in(companion, std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

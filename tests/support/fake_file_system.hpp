@@ -36,6 +36,14 @@ class FakeFileSystem final : public naming::FileSystem {
     addFile(path);
     return std::make_unique<Discard>();
   }
+  std::vector<std::string> namesIn(const std::string& folder) override {
+    std::vector<std::string> names;
+    const std::string k = key(folder);
+    for (const std::string& f : files_)
+      if (f.size() > k.size() && f.compare(0, k.size(), k) == 0 && f.find('/', k.size()) == std::string::npos)
+        names.push_back(f.substr(k.size()));
+    return names;
+  }
 
  private:
   struct Discard final : naming::CompanionSink {
