@@ -430,9 +430,17 @@ void TfPrincipale::AddFiles(const QStringList& paths) {
   std::vector<std::string> walk;
   walk.reserve(static_cast<size_t>(paths.size()));
   for (const QString& path : paths) walk.push_back(pathBytes(path));
-  list_.AddFiles(std::move(walk));
+  const std::vector<naming::PathProblem> problems = list_.AddFiles(std::move(walk));
   showFileList();
   UpdateDisplay();
+  // What could not be read is said, not skipped in silence.
+  if (!problems.empty()) {
+    QString text = QStringLiteral("Illisible: %1 (%2)")
+                       .arg(QFile::decodeName(QByteArray::fromStdString(problems.front().path)),
+                            fromBytes(problems.front().reason));
+    if (problems.size() > 1) text += QStringLiteral(" et %1 autres").arg(problems.size() - 1);
+    sbGenerale->showMessage(text);
+  }
 }
 
 void TfPrincipale::acOuvrirExecute() {

@@ -158,6 +158,9 @@ class MainWindowTest : public QObject {
     QVERIFY(list()->selectedItems().isEmpty());
     QVERIFY(reTexte()->document()->isEmpty() && reNom()->document()->isEmpty());
     QCOMPARE(enabling(), QString("110111"));
+    // The missing path is not skipped in silence.
+    const QString status = w_->statusBar()->currentMessage();
+    QVERIFY2(status.contains(path("missing.jpg")) && status.contains("No such file"), qPrintable(status));
   }
 
   void enablingFollowsTheListAndTheSelection() {
