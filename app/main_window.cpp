@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSignalBlocker>
 #include <QSpinBox>
@@ -36,6 +37,8 @@
 #include "naming/batch_rename.hpp"
 #include "naming/file_system.hpp"
 #include "naming/format.hpp"
+#include "naming/journal.hpp"
+#include "naming/undo.hpp"
 #include "report/report.hpp"
 #include "settings/appl_registry.hpp"
 #include "settings/persisted_settings.hpp"
@@ -138,6 +141,7 @@ TfPrincipale::TfPrincipale(settings::TApplRegistry& store, const QStringList& ar
   connect(acQuitter, &QAction::triggered, this, &QWidget::close);
   connect(acSupprimer, &QAction::triggered, this, handler(&TfPrincipale::acSupprimerExecute));
   connect(acRenommer, &QAction::triggered, this, handler(&TfPrincipale::acRenommerExecute));
+  connect(acAnnuler, &QAction::triggered, this, handler(&TfPrincipale::acAnnulerExecute));
   connect(acToutSupprimer, &QAction::triggered, this, handler(&TfPrincipale::acToutSupprimerExecute));
   connect(acAjoutFormat, &QAction::triggered, this, handler(&TfPrincipale::acAjoutFormatExecute));
   connect(acAPropos, &QAction::triggered, this, handler(&TfPrincipale::acAProposExecute));
@@ -159,6 +163,7 @@ TfPrincipale::TfPrincipale(settings::TApplRegistry& store, const QStringList& ar
   for (QWidget* child : findChildren<QWidget*>()) child->setAcceptDrops(false);
   setAcceptDrops(true);
 
+  refreshUndo();
   if (!arguments.isEmpty()) AddFiles(arguments);
   naming_->ParseFormat(toBytes(cbFormatNom->currentText()));
   UpdateDisplay();
@@ -186,6 +191,9 @@ void TfPrincipale::createActions() {
        QStringLiteral("Suppression du fichier de la liste"), QKeySequence(Qt::CTRL | Qt::Key_D), imgSupprimer);
   make(acRenommer, "acRenommer", QStringLiteral("&Renommer les fichiers listés"),
        QStringLiteral("Renomme tous les fichiers de la liste."), QKeySequence(), imgRenommer);
+  acAnnuler = new QAction(QStringLiteral("A&nnuler le dernier renommage"), this);
+  acAnnuler->setObjectName(QStringLiteral("acAnnuler"));
+  acAnnuler->setToolTip(QStringLiteral("Rend aux fichiers du dernier renommage leurs noms d'origine"));
   make(acToutSupprimer, "acToutSupprimer", QStringLiteral("&Tout retirer"),
        QStringLiteral("Elimine tous les éléments de la liste"), QKeySequence(Qt::CTRL | Qt::Key_Delete),
        imgToutSupprimer);
@@ -209,6 +217,7 @@ void TfPrincipale::createMenus() {
   miActions->addAction(acAjoutFormat);
   miActions->addSeparator();
   miActions->addAction(acRenommer);
+  miActions->addAction(acAnnuler);
   miActions->addSeparator();
   miActions->addAction(acSupprimer);
   miActions->addAction(acToutSupprimer);
@@ -483,6 +492,7 @@ void TfPrincipale::UpdateDisplay() {
   acSupprimer->setEnabled(!rows.empty());
   acToutSupprimer->setEnabled(!list_.empty());
   acRenommer->setEnabled(!list_.empty());
+  acAnnuler->setEnabled(undoable_);
   try {
     if (rows.size() == 1 && rows.front() < list_.size()) {
       naming_->EvaluateFile(list_.at(rows.front()));
@@ -631,9 +641,45 @@ void TfPrincipale::acRenommerExecute() {
     // Keep the window painted; input waits until the run is over.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   };
-  naming::RunBatch(*naming_, list_, log, cbFichierTexte->isChecked(), hooks);
+  std::string problem;
+  const bool ran = naming::RunJournaledBatch(*naming_, list_, log, cbFichierTexte->isChecked(), hooks, problem)
+                       .has_value();
+  refreshUndo();
+  if (!ran) throw std::runtime_error("Le journal d'annulation ne peut être créé, rien n'a été renommé: " + problem);
   // No refresh: the log stays in the report pane until the next one.
   showFileList();
+}
+
+void TfPrincipale::refreshUndo() {
+  const std::optional<naming::RunRecord> run = naming::lastRun(naming::stateFolder());
+  undoable_ = run && !run->undone && !run->steps.empty();
+  acAnnuler->setEnabled(undoable_);
+}
+
+void TfPrincipale::acAnnulerExecute() {
+  const std::optional<naming::RunRecord> run = naming::lastRun(naming::stateFolder());
+  if (!run || run->undone || run->steps.empty()) return refreshUndo();
+  const QString question = QStringLiteral("Annuler le renommage du %1 (%2 fichiers renommés) ?")
+                               .arg(fromBytes(naming::runTimeText(*run)))
+                               .arg(run->photosMoved());
+  const bool yes = confirmUndo ? confirmUndo(question)
+                               : QMessageBox::question(this, windowTitle(), question) == QMessageBox::Yes;
+  if (!yes) return;
+  {
+    QSignalBlocker quiet(lbFichiers);
+    lbFichiers->clearSelection();
+  }
+  UpdateDisplay();
+  RichPaneSink log(reTexte);
+  const naming::UndoOutcome outcome = naming::UndoRun(*run, naming::realFileSystem(), log, false);
+  // The list holds the files as they are named again.
+  list_.clear();
+  for (const std::string& photo : outcome.photos) list_.appendUnchecked(photo);
+  refreshUndo();
+  showFileList();
+  acSupprimer->setEnabled(false);
+  acToutSupprimer->setEnabled(!list_.empty());
+  acRenommer->setEnabled(!list_.empty());
 }
 
 void TfPrincipale::acAProposExecute() {

@@ -57,6 +57,9 @@ class TfPrincipale final : public QMainWindow {
   // The file-open dialog: the chosen files, or none when cancelled. A dialog
   // unless replaced.
   std::function<QStringList(const QString& initialDir)> chooseFiles;
+  // Asks whether to undo the last run (the question given); a message box
+  // unless replaced.
+  std::function<bool(const QString& question)> confirmUndo;
 
   // The list as shown, in order.
   QStringList files() const;
@@ -85,6 +88,8 @@ class TfPrincipale final : public QMainWindow {
   void acSupprimerExecute();
   void acToutSupprimerExecute();
   void acRenommerExecute();
+  void acAnnulerExecute();
+  void refreshUndo();  // the undo action follows the newest journaled run
   void acAjoutFormatExecute();
   void acAProposExecute();
   void cbFormatNomChange();
@@ -108,6 +113,7 @@ class TfPrincipale final : public QMainWindow {
   QString initialDir_;
   TfAPropos* aboutBox_ = nullptr;
   bool batchRunning_ = false;
+  bool undoable_ = false;
   bool closePending_ = false;
   bool settingsWritten_ = false;
   std::vector<QIcon> ilActions_;  // the action images by index (0..7)
@@ -116,6 +122,7 @@ class TfPrincipale final : public QMainWindow {
   QAction* acQuitter = nullptr;
   QAction* acSupprimer = nullptr;
   QAction* acRenommer = nullptr;
+  QAction* acAnnuler = nullptr;
   QAction* acToutSupprimer = nullptr;
   QAction* acAjoutFormat = nullptr;
   QAction* acAPropos = nullptr;

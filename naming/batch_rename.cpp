@@ -10,6 +10,7 @@
 #include "metadata/paths.hpp"
 #include "metadata/text.hpp"
 #include "naming/collision_cache.hpp"
+#include "naming/journal.hpp"
 
 namespace naming {
 
@@ -253,6 +254,23 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
   }
   batch.finish(list);
   return batch.outcome;
+}
+
+std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
+                                              const BatchHooks& hooks, std::string& problem) {
+  std::unique_ptr<Journal> journal = Journal::create(stateFolder(), problem);
+  if (!journal) return std::nullopt;
+  const std::unique_ptr<FileSystem> files = journaledFileSystem(*journal);
+  FileSystem& before = naming.Files();
+  naming.UseFiles(*files);
+  struct Restore {
+    TNaming& naming;
+    FileSystem& files;
+    ~Restore() { naming.UseFiles(files); }
+  } restore{naming, before};
+  const BatchOutcome outcome = RunBatch(naming, list, log, withTextFile, hooks);
+  journal->end(outcome.renamed, outcome.unchanged, outcome.failed);
+  return outcome;
 }
 
 }  // namespace naming

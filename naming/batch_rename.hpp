@@ -3,6 +3,7 @@
 // composed name; companion text files kept in step; every outcome logged.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "naming/file_list.hpp"
@@ -35,5 +36,11 @@ struct BatchOutcome {
 // goes through naming.Files(), so a simulated file system gives a dry run.
 BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
                       const BatchHooks& hooks);
+
+// The same run with every change recorded first in a new journal of the
+// per-user state folder, so that it can be undone. None, with `problem`
+// set, when no journal can be made: nothing is changed then.
+std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
+                                              const BatchHooks& hooks, std::string& problem);
 
 }  // namespace naming

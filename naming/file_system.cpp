@@ -8,6 +8,8 @@
 #include <system_error>
 
 #include "metadata/paths.hpp"
+#include "metadata/text.hpp"
+#include "naming/journal.hpp"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -103,7 +105,8 @@ IoFault cannotCreate(const std::string& path, const std::string& reason) {
 std::string systemReason(int error) { return error ? std::strerror(error) : "input/output error"; }
 
 // Opens a new, empty temporary file beside `path`, never one that exists.
-std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary) {
+// `journal`, when given, learns each name before the file is made.
+std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary, Journal* journal) {
   static std::mutex lock;
   static std::mt19937_64 random{std::random_device{}()};
   static const char* kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
@@ -115,12 +118,15 @@ std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary) 
       for (int i = 0; i < 8; ++i) tag += kLetters[random() % 62];
     }
     temporary = folder + kTemporaryPrefix + tag + kTemporarySuffix;
+    const int step = journal ? journal->intend(StepKind::Temp, temporary, {}, {}) : 0;
 #if defined(_WIN32)
     std::FILE* f = ::_wfopen(std::filesystem::path(temporary).wstring().c_str(), L"wbx");
+    if (f && journal) journal->confirm(step);
     if (f || errno != EEXIST) return f;
 #else
     const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
+      if (journal) journal->confirm(step);
       std::FILE* f = ::fdopen(fd, "wb");
       if (!f) ::close(fd);
       return f;
@@ -131,13 +137,147 @@ std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary) 
   return nullptr;
 }
 
+// A name that companions have: another image's report, never a photo.
+bool isCompanionName(const std::string& path) {
+  const std::string name = meta::fileNameOf(path);
+  constexpr std::string_view suffix = ".exif.txt";
+  return name.size() >= suffix.size() && meta::equalsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
+}
+
+class RealFileSystem final : public FileSystem {
+ public:
+  explicit RealFileSystem(Journal* journal = nullptr) : journal_(journal) {
+    if (journal_) journalDevice_ = identityOfFolder(journal_->folder());
+  }
+
+  bool fileExists(const std::string& path) override {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::path(path), ec);
+  }
+
+  bool folderExists(const std::string& path) override {
+    std::error_code ec;
+    return std::filesystem::is_directory(std::filesystem::path(path), ec);
+  }
+
+  bool moveFile(const std::string& from, const std::string& to) override {
+    if (!journal_) return move(from, to);
+    const std::optional<FileIdentity> id = identityOf(from);
+    if (!id) return move(from, to);  // nothing to move: the move says why
+    const int step = journal_->intend(isCompanionName(from) ? StepKind::Companion : StepKind::Photo, from, to, *id);
+    if (!move(from, to)) return false;
+    journal_->confirm(step);
+    return true;
+  }
+
+  // With a journal, a file is not deleted but kept in the run's folder, so
+  // that undo can bring it back; only where that folder is on another volume
+  // is it deleted for good, and the journal says so.
+  bool deleteFile(const std::string& path) override {
+    if (!journal_) return remove(path);
+    const std::optional<FileIdentity> id = identityOf(path);
+    if (!id) return remove(path);
+    if (onJournalVolume(path, *id)) {
+      const std::string kept = journal_->keptPath(journal_->nextStep());
+      const int step = journal_->intend(StepKind::Keep, path, kept, *id);
+      if (!move(path, kept)) return false;
+      journal_->confirm(step);
+      return true;
+    }
+    const int step = journal_->intend(StepKind::Drop, path, {}, *id);
+    if (!remove(path)) return false;
+    journal_->confirm(step);
+    return true;
+  }
+
+  std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override;
+
+  std::vector<std::string> namesIn(const std::string& folder) override {
+    std::vector<std::string> names;
+#if defined(_WIN32)
+    std::error_code ec;
+    const std::filesystem::path dir(folder.empty() ? std::string(".") : folder);
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+      names.push_back(it->path().filename().string());
+#else
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return names;
+    while (const dirent* e = ::readdir(dir)) {
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+    }
+    ::closedir(dir);
+#endif
+    return names;
+  }
+
+  std::string lastError() const override { return lastError_; }
+
+  // The no-replace move itself, never journaled.
+  bool move(const std::string& from, const std::string& to) {
+#if defined(_WIN32)
+    // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing destination.
+    const std::wstring f = std::filesystem::path(from).wstring();
+    const std::wstring t = std::filesystem::path(to).wstring();
+    if (::MoveFileExW(f.c_str(), t.c_str(), MOVEFILE_COPY_ALLOWED) != 0) return true;
+    lastError_ = std::system_category().message(static_cast<int>(::GetLastError()));
+    return false;
+#else
+    errno = 0;
+    if (detail::moveWithoutReplacing(from, to)) return true;
+    lastError_ = systemReason(errno);
+    return false;
+#endif
+  }
+
+  Journal* journal() const { return journal_; }
+
+ private:
+  bool remove(const std::string& path) {
+#if defined(_WIN32)
+    if (::DeleteFileW(std::filesystem::path(path).wstring().c_str()) != 0) return true;
+    lastError_ = std::system_category().message(static_cast<int>(::GetLastError()));
+#else
+    if (::unlink(path.c_str()) == 0) return true;  // never a folder
+    lastError_ = systemReason(errno);
+#endif
+    return false;
+  }
+
+  static uint64_t identityOfFolder(const std::string& folder) {
+#if defined(_WIN32)
+    (void)folder;
+    return 0;
+#else
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_dev) : 0;
+#endif
+  }
+
+  bool onJournalVolume(const std::string& path, const FileIdentity& id) const {
+#if defined(_WIN32)
+    (void)id;
+    return meta::equalsIgnoreCase(std::filesystem::path(path).root_name().string(),
+                                  std::filesystem::path(journal_->folder()).root_name().string());
+#else
+    (void)path;
+    return journalDevice_ != 0 && id.device == journalDevice_;
+#endif
+  }
+
+  Journal* journal_;
+  uint64_t journalDevice_ = 0;
+  std::string lastError_;
+};
+
 // A companion report written into a temporary file and moved into place by
-// close(); dropped before that, it removes the temporary file.
+// close(); dropped before that, it removes the temporary file. With a
+// journal, the temporary file's name is recorded before it is made, and the
+// complete file before it takes the companion's name.
 class AtomicCompanion final : public CompanionSink {
  public:
-  AtomicCompanion(FileSystem& fs, const std::string& path) : fs_(fs), path_(path) {
+  AtomicCompanion(RealFileSystem& fs, const std::string& path) : fs_(fs), path_(path) {
     errno = 0;
-    file_ = openTemporaryBeside(path, temporary_);
+    file_ = openTemporaryBeside(path, temporary_, fs_.journal());
     if (!file_) throw cannotCreate(path, systemReason(errno));
   }
   ~AtomicCompanion() override { discard(); }
@@ -162,12 +302,16 @@ class AtomicCompanion final : public CompanionSink {
       discard();
       throw IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(error) + ")");
     }
+    Journal* journal = fs_.journal();
+    const std::optional<FileIdentity> id = journal ? identityOf(temporary_) : std::nullopt;
+    const int step = id ? journal->intend(StepKind::Write, path_, temporary_, *id) : 0;
     // Never replaces a file that took the name meanwhile.
-    if (!fs_.moveFile(temporary_, path_)) {
+    if (!fs_.move(temporary_, path_)) {
       const std::string reason = fs_.lastError();
       discard();
       throw cannotCreate(path_, reason.empty() ? "input/output error" : reason);
     }
+    if (id) journal->confirm(step);
     temporary_.clear();
   }
 
@@ -179,84 +323,25 @@ class AtomicCompanion final : public CompanionSink {
     temporary_.clear();
   }
 
-  FileSystem& fs_;
+  RealFileSystem& fs_;
   std::string path_;
   std::string temporary_;
   std::FILE* file_ = nullptr;
 };
 
-class RealFileSystem final : public FileSystem {
- public:
-  bool fileExists(const std::string& path) override {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(std::filesystem::path(path), ec);
-  }
-
-  bool folderExists(const std::string& path) override {
-    std::error_code ec;
-    return std::filesystem::is_directory(std::filesystem::path(path), ec);
-  }
-
-  bool moveFile(const std::string& from, const std::string& to) override {
-#if defined(_WIN32)
-    // Without MOVEFILE_REPLACE_EXISTING the move fails on an existing destination.
-    const std::wstring f = std::filesystem::path(from).wstring();
-    const std::wstring t = std::filesystem::path(to).wstring();
-    if (::MoveFileExW(f.c_str(), t.c_str(), MOVEFILE_COPY_ALLOWED) != 0) return true;
-    lastError_ = std::system_category().message(static_cast<int>(::GetLastError()));
-    return false;
-#else
-    errno = 0;
-    if (detail::moveWithoutReplacing(from, to)) return true;
-    lastError_ = systemReason(errno);
-    return false;
-#endif
-  }
-
-  bool deleteFile(const std::string& path) override {
-#if defined(_WIN32)
-    if (::DeleteFileW(std::filesystem::path(path).wstring().c_str()) != 0) return true;
-    lastError_ = std::system_category().message(static_cast<int>(::GetLastError()));
-#else
-    if (::unlink(path.c_str()) == 0) return true;  // never a folder
-    lastError_ = systemReason(errno);
-#endif
-    return false;
-  }
-
-  std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override {
-    return std::make_unique<AtomicCompanion>(*this, path);
-  }
-
-  std::vector<std::string> namesIn(const std::string& folder) override {
-    std::vector<std::string> names;
-#if defined(_WIN32)
-    std::error_code ec;
-    const std::filesystem::path dir(folder.empty() ? std::string(".") : folder);
-    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-      names.push_back(it->path().filename().string());
-#else
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return names;
-    while (const dirent* e = ::readdir(dir)) {
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
-    }
-    ::closedir(dir);
-#endif
-    return names;
-  }
-
-  std::string lastError() const override { return lastError_; }
-
- private:
-  std::string lastError_;
-};
+std::unique_ptr<CompanionSink> RealFileSystem::createTextFile(const std::string& path) {
+  return std::make_unique<AtomicCompanion>(*this, path);
+}
 
 }  // namespace
 
 FileSystem& realFileSystem() {
   static RealFileSystem fs;
   return fs;
+}
+
+std::unique_ptr<FileSystem> journaledFileSystem(Journal& journal) {
+  return std::make_unique<RealFileSystem>(&journal);
 }
 
 }  // namespace naming

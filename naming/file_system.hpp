@@ -41,6 +41,12 @@ inline constexpr const char* kTemporaryPrefix = ".quillmark-";
 // link + unlink, else test-then-rename where the file system allows nothing better).
 FileSystem& realFileSystem();
 
+class Journal;
+// The machine's file system with every change recorded in `journal` before
+// it is made (not owned; it must outlive the result). Deletions keep the file
+// in the journal's folder where they can.
+std::unique_ptr<FileSystem> journaledFileSystem(Journal& journal);
+
 #if !defined(_WIN32)
 namespace detail {
 // The three ways of the no-replace move, tried in this order by the machine's

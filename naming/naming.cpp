@@ -121,7 +121,7 @@ struct NameTemplate {
 
 }  // namespace
 
-TNaming::TNaming(meta::TimgData& reader, FileSystem& fs) : reader_(reader), fs_(fs) {}
+TNaming::TNaming(meta::TimgData& reader, FileSystem& fs) : reader_(reader), fs_(&fs) {}
 
 void TNaming::ResetValues(bool withLiterals) {
   for (std::string& value : ElementValues) value.clear();
@@ -211,15 +211,15 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
   if (!NameComplete) return;
 
   const CandidateOf candidate = [&name](Counter c) { return name.candidate(c); };
-  auto isFree = [&](const std::string& p) { return p == path || !fs_.fileExists(p); };
+  auto isFree = [&](const std::string& p) { return p == path || !fs_->fileExists(p); };
   std::string chosen = candidate(1);
   size_t dot = 0;
   if (!name.usesNumber()) {
     // No running number, no loop: the name may be taken, the rename says so.
   } else if (!name.numbersOnlyInExtension(dot)) {
     // Every counter gives another name, so the search ends at the first free one.
-    Counter c = cache ? cache->firstFree(name.familyKey(), path, candidate, fs_)
-                      : firstFreeCounter(path, candidate, fs_);
+    Counter c = cache ? cache->firstFree(name.familyKey(), path, candidate, *fs_)
+                      : firstFreeCounter(path, candidate, *fs_);
     chosen = candidate(c);
   } else if (!isFree(chosen)) {
     // The numbers lie in an extension that the source extension replaces:

@@ -47,11 +47,13 @@ class TNaming {
   int DigitCount() const;  // 1..9
   meta::TimgData& Reader() { return reader_; }
   const meta::TimgData& Reader() const { return reader_; }
-  FileSystem& Files() { return fs_; }
+  FileSystem& Files() { return *fs_; }
+  // The file system that evaluations and runs use from now on (not owned).
+  void UseFiles(FileSystem& fs) { fs_ = &fs; }
 
  private:
   meta::TimgData& reader_;
-  FileSystem& fs_;
+  FileSystem* fs_;
 };
 
 }  // namespace naming

@@ -130,6 +130,7 @@ class MainWindowTest : public QObject {
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
     QVERIFY(dir_->isValid());
+    qputenv("QUILLMARK_STATE_DIR", path("state").toLocal8Bit());
     errors_.clear();
   }
   void cleanup() {
@@ -296,6 +297,39 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY(picker->hasFocus());
     emit picker->activated(4);
     QCOMPARE(format()->currentText(), QString("AB"));
+  }
+
+  void undoTakesTheLastRunBackAfterAsking() {
+    const QString a = write("photos/a.jpg", qmtest::photoWithDate("2004:06:12 14:30:05", "a"));
+    const QString b = write("photos/b.jpg", qmtest::photoWithDate("2005:01:01 00:00:00", "b"));
+    store().WriteStringValue("", "Format", "[IYEAR][EXT]");
+    open({a, b});
+    QVERIFY(!action("acAnnuler")->isEnabled());
+    child<QCheckBox>("cbFichierTexte")->setChecked(true);
+    action("acRenommer")->trigger();
+    QVERIFY(QFile::exists(path("photos/2004.jpg")) && QFile::exists(path("photos/2005.exif.txt")));
+    QVERIFY(action("acAnnuler")->isEnabled());
+
+    QString asked;
+    w_->confirmUndo = [&](const QString& question) {
+      asked = question;
+      return false;
+    };
+    action("acAnnuler")->trigger();
+    QVERIFY2(asked.contains("(2 fichiers renommés)"), qPrintable(asked));
+    QVERIFY(QFile::exists(path("photos/2004.jpg")));  // refused: nothing changes
+
+    w_->confirmUndo = [](const QString&) { return true; };
+    action("acAnnuler")->trigger();
+    QVERIFY(QFile::exists(a) && QFile::exists(b));
+    QVERIFY(!QFile::exists(path("photos/2004.jpg")) && !QFile::exists(path("photos/2005.exif.txt")));
+    QStringList listed = w_->files();
+    listed.sort();
+    QCOMPARE(listed, (QStringList{a, b}));
+    const QString log = reTexte()->toPlainText();
+    QVERIFY2(log.contains("Ok: " + path("photos/2004.jpg") + " => " + a), qPrintable(log));
+    QVERIFY2(log.endsWith("Tout a été rétabli\n\n"), qPrintable(log));
+    QVERIFY(!action("acAnnuler")->isEnabled());
   }
 
   void renameRunsTheBatchWithCompanionsAndHistories() {

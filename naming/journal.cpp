@@ -1,0 +1,393 @@
+#include "naming/journal.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "metadata/paths.hpp"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace naming {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kMagic = "quillmark-journal 1";
+constexpr const char* kJournalName = "journal";
+
+const char* kindName(StepKind kind) {
+  switch (kind) {
+    case StepKind::Photo: return "photo";
+    case StepKind::Companion: return "companion";
+    case StepKind::Keep: return "keep";
+    case StepKind::Drop: return "drop";
+    case StepKind::Temp: return "temp";
+    case StepKind::Write: return "write";
+  }
+  return "?";
+}
+
+std::optional<StepKind> kindOf(const std::string& name) {
+  for (StepKind k : {StepKind::Photo, StepKind::Companion, StepKind::Keep, StepKind::Drop, StepKind::Temp,
+                     StepKind::Write})
+    if (name == kindName(k)) return k;
+  return std::nullopt;
+}
+
+// Which fields a step kind carries after its kind: a target, an identity.
+bool hasTarget(StepKind k) { return k == StepKind::Photo || k == StepKind::Companion || k == StepKind::Keep || k == StepKind::Write; }
+bool hasIdentity(StepKind k) { return k != StepKind::Temp; }
+
+std::string identityFields(const FileIdentity& id) {
+  return std::to_string(id.device) + ' ' + std::to_string(id.inode) + ' ' + std::to_string(id.size) + ' ' +
+         std::to_string(id.mtime);
+}
+
+int64_t nowSeconds() {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+std::string newRunId() {
+  const auto now = std::chrono::system_clock::now();
+  const auto micros =
+      std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
+  const std::time_t t = std::chrono::system_clock::to_time_t(now);
+  std::tm utc{};
+#if defined(_WIN32)
+  gmtime_s(&utc, &t);
+  const int pid = _getpid();
+#else
+  gmtime_r(&t, &utc);
+  const int pid = static_cast<int>(::getpid());
+#endif
+  char id[64];
+  std::snprintf(id, sizeof id, "%04d%02d%02d-%02d%02d%02d-%06lld-%d", utc.tm_year + 1900, utc.tm_mon + 1,
+                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<long long>(micros), pid);
+  return id;
+}
+
+// Writes all of `bytes` to `fd`; false on failure.
+bool writeAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+#if defined(_WIN32)
+    const int n = ::_write(fd, bytes.data() + done, static_cast<unsigned>(bytes.size() - done));
+#else
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+#endif
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+int openForAppend(const std::string& path) {
+#if defined(_WIN32)
+  return ::_wopen(fs::path(path).wstring().c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0666);
+#else
+  return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+#endif
+}
+
+void closeFd(int fd) {
+#if defined(_WIN32)
+  ::_close(fd);
+#else
+  ::close(fd);
+#endif
+}
+
+std::vector<std::string> fieldsOf(const std::string& line) {
+  std::vector<std::string> fields;
+  std::istringstream in(line);
+  for (std::string f; in >> f;) fields.push_back(f);
+  return fields;
+}
+
+template <class T>
+bool number(const std::string& text, T& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long long v = std::strtoll(text.c_str(), &end, 10);
+  if (errno || *end) return false;
+  out = static_cast<T>(v);
+  return true;
+}
+
+bool readIdentity(const std::vector<std::string>& f, size_t at, FileIdentity& id) {
+  if (f.size() < at + 4) return false;
+  unsigned long long device = 0, inode = 0;
+  if (!number(f[at], device) || !number(f[at + 1], inode)) return false;
+  id.device = device;
+  id.inode = inode;
+  return number(f[at + 2], id.size) && number(f[at + 3], id.mtime);
+}
+
+// One "I N KIND ..." record; false when it is malformed.
+bool readIntent(const std::vector<std::string>& f, JournalStep& step) {
+  if (f.size() < 4 || !number(f[1], step.number)) return false;
+  const std::optional<StepKind> kind = kindOf(f[2]);
+  if (!kind) return false;
+  step.kind = *kind;
+  const std::optional<std::string> path = unescapePath(f[3]);
+  if (!path) return false;
+  step.path = *path;
+  size_t at = 4;
+  if (hasTarget(step.kind)) {
+    if (f.size() <= at) return false;
+    const std::optional<std::string> target = unescapePath(f[at++]);
+    if (!target) return false;
+    step.target = *target;
+  }
+  return !hasIdentity(step.kind) || readIdentity(f, at, step.identity);
+}
+
+}  // namespace
+
+std::optional<FileIdentity> identityOf(const std::string& path) {
+#if defined(_WIN32)
+  std::error_code ec;
+  const fs::path p(path);
+  if (!fs::is_regular_file(fs::symlink_status(p, ec))) return std::nullopt;
+  FileIdentity id;
+  id.size = static_cast<int64_t>(fs::file_size(p, ec));
+  id.mtime = static_cast<int64_t>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(fs::last_write_time(p, ec).time_since_epoch()).count());
+  if (ec) return std::nullopt;
+  return id;
+#else
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
+  FileIdentity id;
+  id.device = static_cast<uint64_t>(st.st_dev);
+  id.inode = static_cast<uint64_t>(st.st_ino);
+  id.size = static_cast<int64_t>(st.st_size);
+  id.mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return id;
+#endif
+}
+
+std::string escapePath(std::string_view path) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 0x21 && u <= 0x7E && c != '%') {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
+
+std::optional<std::string> unescapePath(std::string_view text) {
+  auto hex = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '%') {
+      out += text[i];
+      continue;
+    }
+    if (i + 2 >= text.size()) return std::nullopt;
+    const int hi = hex(text[i + 1]), lo = hex(text[i + 2]);
+    if (hi < 0 || lo < 0) return std::nullopt;
+    out += static_cast<char>(hi * 16 + lo);
+    i += 2;
+  }
+  return out;
+}
+
+std::string stateFolder() {
+  if (const char* forced = std::getenv("QUILLMARK_STATE_DIR"); forced && *forced) return forced;
+#if defined(_WIN32)
+  if (const char* local = std::getenv("LOCALAPPDATA"); local && *local) return (fs::path(local) / "Quillmark").string();
+  return (fs::temp_directory_path() / "Quillmark").string();
+#else
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) return (fs::path(state) / "quillmark").string();
+  if (const char* home = std::getenv("HOME"); home && *home)
+    return (fs::path(home) / ".local" / "state" / "quillmark").string();
+  return (fs::temp_directory_path() / "quillmark").string();
+#endif
+}
+
+size_t RunRecord::photosMoved() const {
+  return static_cast<size_t>(std::count_if(steps.begin(), steps.end(), [](const JournalStep& s) {
+    return s.kind == StepKind::Photo && s.done;
+  }));
+}
+
+std::vector<std::string> RunRecord::folders() const {
+  std::vector<std::string> found;
+  for (const JournalStep& s : steps) {
+    if (s.kind != StepKind::Photo) continue;
+    const std::string folder = meta::folderOf(s.path);
+    if (std::find(found.begin(), found.end(), folder) == found.end()) found.push_back(folder);
+  }
+  return found;
+}
+
+std::optional<RunRecord> readRun(const std::string& runFolder) {
+  std::ifstream in(fs::path(runFolder) / kJournalName, std::ios::binary);
+  std::string line;
+  if (!in || !std::getline(in, line) || line != kMagic) return std::nullopt;
+  RunRecord run;
+  run.folder = runFolder;
+  run.id = fs::path(runFolder).filename().string();
+  std::vector<size_t> indexOf;  // step number -> index in run.steps
+  auto stepAt = [&](const std::string& n) -> JournalStep* {
+    int k = 0;
+    if (!number(n, k) || k < 1 || static_cast<size_t>(k) >= indexOf.size() || indexOf[k] == SIZE_MAX) return nullptr;
+    return &run.steps[indexOf[static_cast<size_t>(k)]];
+  };
+  // A line cut by a kill (no line end) is the last one and is left out.
+  while (std::getline(in, line)) {
+    if (in.eof()) break;
+    const std::vector<std::string> f = fieldsOf(line);
+    if (f.empty()) continue;
+    if (f[0] == "run" && f.size() >= 3) {
+      number(f[2], run.started);
+    } else if (f[0] == "I") {
+      JournalStep step;
+      if (!readIntent(f, step) || step.number < 1 || step.number > 100000000) continue;
+      if (indexOf.size() <= static_cast<size_t>(step.number)) indexOf.resize(static_cast<size_t>(step.number) + 1, SIZE_MAX);
+      indexOf[static_cast<size_t>(step.number)] = run.steps.size();
+      run.steps.push_back(step);
+    } else if ((f[0] == "D" || f[0] == "U") && f.size() >= 2) {
+      if (JournalStep* s = stepAt(f[1])) (f[0] == "D" ? s->done : s->undone) = true;
+    } else if (f[0] == "end" && f.size() >= 4) {
+      run.ended = true;
+      number(f[1], run.renamed);
+      number(f[2], run.unchanged);
+      number(f[3], run.failed);
+    } else if (f[0] == "undone") {
+      run.undone = true;
+    }
+  }
+  return run;
+}
+
+namespace {
+
+// The run folders, oldest first: their names sort by time.
+std::vector<std::string> runFolders(const std::string& stateRoot) {
+  std::vector<std::string> folders;
+  std::error_code ec;
+  for (fs::directory_iterator it(fs::path(stateRoot) / "runs", ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_directory(ec)) folders.push_back(it->path().string());
+  std::sort(folders.begin(), folders.end());
+  return folders;
+}
+
+}  // namespace
+
+std::optional<RunRecord> lastRun(const std::string& stateRoot) {
+  const std::vector<std::string> folders = runFolders(stateRoot);
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it)
+    if (std::optional<RunRecord> r = readRun(*it)) return r;
+  return std::nullopt;
+}
+
+std::vector<RunRecord> listRuns(const std::string& stateRoot) {
+  const std::vector<std::string> folders = runFolders(stateRoot);
+  std::vector<RunRecord> runs;
+  for (const std::string& f : folders)
+    if (std::optional<RunRecord> r = readRun(f)) runs.push_back(std::move(*r));
+  return runs;
+}
+
+std::unique_ptr<Journal> Journal::create(const std::string& stateRoot, std::string& problem) {
+  const fs::path runs = fs::path(stateRoot) / "runs";
+  std::error_code ec;
+  fs::create_directories(runs, ec);
+  std::unique_ptr<Journal> j(new Journal);
+  j->id_ = newRunId();
+  const fs::path folder = runs / j->id_;
+  if (ec || !fs::create_directory(folder, ec) || ec) {
+    problem = "cannot create " + folder.string() + ": " + (ec ? ec.message() : std::string("it exists"));
+    return nullptr;
+  }
+  j->folder_ = folder.string();
+  j->fd_ = openForAppend((folder / kJournalName).string());
+  if (j->fd_ < 0) {
+    problem = "cannot create the journal in " + folder.string() + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  j->append(std::string(kMagic) + "\n" + "run " + j->id_ + ' ' + std::to_string(nowSeconds()) + "\n");
+
+  // Older runs beyond the number kept go; their names sort by time.
+  std::vector<fs::path> all;
+  for (fs::directory_iterator it(runs, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_directory(ec)) all.push_back(it->path());
+  std::sort(all.begin(), all.end());
+  for (size_t i = 0; i + kRunsKept < all.size(); ++i) fs::remove_all(all[i], ec);
+  return j;
+}
+
+Journal::~Journal() {
+  if (fd_ >= 0) closeFd(fd_);
+}
+
+void Journal::append(const std::string& line) {
+  // A journal that cannot be written is no reason to stop a run that the
+  // user asked for; what it holds stays readable.
+  if (fd_ >= 0) writeAll(fd_, line);
+}
+
+int Journal::intend(StepKind kind, const std::string& path, const std::string& target, const FileIdentity& identity) {
+  const int step = next_++;
+  std::string line = "I " + std::to_string(step) + ' ' + kindName(kind) + ' ' + escapePath(path);
+  if (hasTarget(kind)) line += ' ' + escapePath(target);
+  if (hasIdentity(kind)) line += ' ' + identityFields(identity);
+  append(line + "\n");
+  return step;
+}
+
+void Journal::confirm(int step) { append("D " + std::to_string(step) + "\n"); }
+
+void Journal::end(size_t renamed, size_t unchanged, size_t failed) {
+  append("end " + std::to_string(renamed) + ' ' + std::to_string(unchanged) + ' ' + std::to_string(failed) + "\n");
+}
+
+std::string Journal::keptPath(int step) const {
+  return (fs::path(folder_) / ("kept-" + std::to_string(step))).string();
+}
+
+void appendToJournal(const std::string& runFolder, const std::string& line) {
+  const int fd = openForAppend((fs::path(runFolder) / kJournalName).string());
+  if (fd < 0) return;
+  writeAll(fd, line);
+  closeFd(fd);
+}
+
+}  // namespace naming

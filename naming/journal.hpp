@@ -1,0 +1,119 @@
+#pragma once
+// The run journal: every change that a real batch makes on disk, recorded
+// before it is made and confirmed after, so that any run can be taken back,
+// also one that was killed half-way. One folder per run in the per-user state
+// folder holds the journal and the companions that the run removed.
+//
+// The journal is a text file of one record per line, fields separated by one
+// space, paths escaped (see escapePath):
+//   quillmark-journal 1
+//   run ID UNIX-SECONDS
+//   I N photo FROM TO IDENTITY         an image is about to move
+//   I N companion FROM TO IDENTITY     a companion is about to move with it
+//   I N keep PATH KEPT IDENTITY        a stale companion goes into the run folder
+//   I N drop PATH IDENTITY             a stale companion is deleted for good
+//   I N temp TEMPORARY                 a temporary companion file is about to be made
+//   I N write PATH TEMPORARY IDENTITY  the complete temporary takes the companion's name
+//   D N                                step N was made
+//   end RENAMED UNCHANGED FAILED       the run ended
+//   U N                                step N was undone
+//   undone UNIX-SECONDS                the whole run was undone
+// IDENTITY is DEVICE INODE SIZE MTIME-NANOSECONDS of the file concerned.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace naming {
+
+// What tells one file from another and a changed file from the same one.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t mtime = 0;  // nanoseconds since the epoch
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of the file (not of a link's target) named `path`, if any.
+std::optional<FileIdentity> identityOf(const std::string& path);
+
+// Bytes 0x21..0x7E stand for themselves except '%'; every other byte is %XX.
+std::string escapePath(std::string_view path);
+// The inverse; none for a malformed text.
+std::optional<std::string> unescapePath(std::string_view text);
+
+// $XDG_STATE_HOME/quillmark, else ~/.local/state/quillmark; on Windows
+// %LOCALAPPDATA%\Quillmark. QUILLMARK_STATE_DIR overrides it (tests).
+std::string stateFolder();
+
+inline constexpr size_t kRunsKept = 20;
+
+enum class StepKind { Photo, Companion, Keep, Drop, Temp, Write };
+
+struct JournalStep {
+  int number = 0;
+  StepKind kind = StepKind::Photo;
+  std::string path;    // photo, companion: FROM; keep, drop, write: PATH; temp: TEMPORARY
+  std::string target;  // photo, companion: TO; keep: KEPT; write: TEMPORARY
+  FileIdentity identity;
+  bool done = false;
+  bool undone = false;
+};
+
+// A run read back from its journal.
+struct RunRecord {
+  std::string id;
+  std::string folder;  // the run's folder in the state folder
+  int64_t started = 0;
+  bool ended = false;  // false: the run was interrupted
+  bool undone = false;
+  size_t renamed = 0, unchanged = 0, failed = 0;
+  std::vector<JournalStep> steps;  // in the order they were recorded
+
+  size_t photosMoved() const;                // image moves made
+  std::vector<std::string> folders() const;  // folders of the moved images, first seen first
+};
+
+// The runs in the state folder, oldest first. Unreadable journals are left out.
+std::vector<RunRecord> listRuns(const std::string& stateRoot);
+std::optional<RunRecord> readRun(const std::string& runFolder);
+// The newest run, read alone.
+std::optional<RunRecord> lastRun(const std::string& stateRoot);
+
+// The journal of one run being made. Every record is written with one
+// system call before the call returns, so a killed run leaves what it did.
+class Journal {
+ public:
+  // A new run folder under stateRoot/runs; older runs beyond kRunsKept are
+  // removed. None, with `problem` set, when the folder cannot be made.
+  static std::unique_ptr<Journal> create(const std::string& stateRoot, std::string& problem);
+  ~Journal();
+  Journal(const Journal&) = delete;
+  Journal& operator=(const Journal&) = delete;
+
+  const std::string& id() const { return id_; }
+  const std::string& folder() const { return folder_; }
+
+  int intend(StepKind kind, const std::string& path, const std::string& target, const FileIdentity& identity);
+  void confirm(int step);
+  void end(size_t renamed, size_t unchanged, size_t failed);
+  // Where a stale companion removed by step `step` is kept.
+  std::string keptPath(int step) const;
+  int nextStep() const { return next_; }
+
+ private:
+  Journal() = default;
+  void append(const std::string& line);
+  std::string id_;
+  std::string folder_;
+  int fd_ = -1;
+  int next_ = 1;
+};
+
+// Appends undo records to a run's journal (the undo itself).
+void appendToJournal(const std::string& runFolder, const std::string& line);
+
+}  // namespace naming

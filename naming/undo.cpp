@@ -1,0 +1,139 @@
+#include "naming/undo.hpp"
+
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <optional>
+
+
+namespace naming {
+
+namespace {
+
+const TextStyle kOk = styleOf(true, false, 10, kGreen);
+const TextStyle kError = styleOf(true, false, 14, kRed);
+const TextStyle kPathStrong = styleOf(true, false, 10, kBlack);
+const TextStyle kDetail8 = styleOf(false, false, 8, kBlack);
+
+class Undo {
+ public:
+  Undo(const RunRecord& run, FileSystem& fs, OutputSink& log, bool dryRun)
+      : run_(run), fs_(fs), log_(log), dryRun_(dryRun) {}
+
+  void step(const JournalStep& s) {
+    if (s.undone) return;
+    switch (s.kind) {
+      case StepKind::Photo:
+      case StepKind::Companion:
+      case StepKind::Keep: moveBack(s); break;
+      case StepKind::Drop:
+        if (s.done) skip(s.path, "effacé pendant le renommage, ne peut être rétabli");
+        break;
+      case StepKind::Temp:
+        // A temporary file of the run, left by a kill: its name was drawn at
+        // random and recorded before it was made, so it is the run's own.
+        if (identityAt(s.path)) remove(s, s.path, false);
+        else settled(s);
+        break;
+      case StepKind::Write: removeWritten(s); break;
+    }
+  }
+
+  UndoOutcome outcome;
+
+ private:
+  // Moves, and a stale companion kept in the run's folder: the file is
+  // expected at `target` with the identity it had, and goes back to `path`.
+  void moveBack(const JournalStep& s) {
+    const std::optional<FileIdentity> there = identityAt(s.target);
+    if (there == s.identity) {
+      if (identityAt(s.path)) return skip(s.path, "le nom d'origine est pris par un autre fichier");
+      if (!dryRun_ && !fs_.moveFile(s.target, s.path)) return skip(s.target, fs_.lastError());
+      changed_[s.target] = std::nullopt;
+      changed_[s.path] = s.identity;
+      log_.WriteRich("Ok: ", kOk);
+      WriteLine(log_, (s.kind == StepKind::Keep ? s.path + " rétabli" : s.target + " => " + s.path), kDetail8);
+      ++outcome.restored;
+      if (s.kind == StepKind::Photo) outcome.photos.push_back(s.path);
+      return settled(s);
+    }
+    if (identityAt(s.path) == s.identity) return settled(s);  // never made, or back already
+    if (there) return skip(s.target, "modifié depuis le renommage");
+    if (s.done) skip(s.path, "introuvable: ni " + s.target + " ni " + s.path);
+  }
+
+  // A companion the run wrote goes, if it is still as written.
+  void removeWritten(const JournalStep& s) {
+    const std::optional<FileIdentity> there = identityAt(s.path);
+    if (there == s.identity) return remove(s, s.path, true);
+    if (identityAt(s.target) == s.identity) return remove(s, s.target, false);
+    if (there && s.done) return skip(s.path, "modifié depuis le renommage, il reste sur le disque");
+    settled(s);
+  }
+
+  void remove(const JournalStep& s, const std::string& path, bool logged) {
+    if (!dryRun_ && !fs_.deleteFile(path)) return skip(path, fs_.lastError());
+    changed_[path] = std::nullopt;
+    if (logged) {
+      log_.WriteRich("Ok: ", kOk);
+      WriteLine(log_, path + " effacé", kDetail8);
+      ++outcome.removed;
+    }
+    settled(s);
+  }
+
+  void skip(const std::string& path, const std::string& why) {
+    log_.WriteRich("ERREUR: ", kError);
+    WriteLine(log_, path, kPathStrong);
+    WriteLine(log_, "\t\tne peut être rétabli: " + why, kDetail8);
+    ++outcome.skipped;
+  }
+
+  // The step needs nothing more: a later undo leaves it alone.
+  void settled(const JournalStep& s) {
+    if (!dryRun_) appendToJournal(run_.folder, "U " + std::to_string(s.number) + "\n");
+  }
+
+  // What lies at `path` now, with the changes of this undo (a dry run makes
+  // none on disk, yet its later steps must see the earlier ones).
+  std::optional<FileIdentity> identityAt(const std::string& path) const {
+    auto it = changed_.find(path);
+    return it != changed_.end() ? it->second : identityOf(path);
+  }
+
+  std::map<std::string, std::optional<FileIdentity>> changed_;
+  const RunRecord& run_;
+  FileSystem& fs_;
+  OutputSink& log_;
+  bool dryRun_;
+};
+
+}  // namespace
+
+UndoOutcome UndoRun(const RunRecord& run, FileSystem& fs, OutputSink& log, bool dryRun) {
+  WriteTitle(log, "Annulation du renommage du " + runTimeText(run));
+  Undo undo(run, fs, log, dryRun);
+  for (auto it = run.steps.rbegin(); it != run.steps.rend(); ++it) undo.step(*it);
+  if (undo.outcome.complete()) {
+    WriteTitle(log, "Tout a été rétabli");
+    if (!dryRun) appendToJournal(run.folder, "undone " + std::to_string(std::time(nullptr)) + "\n");
+  } else {
+    WriteTitle(log, "Des erreurs ont été rencontrées");
+  }
+  return undo.outcome;
+}
+
+std::string runTimeText(const RunRecord& run) {
+  const std::time_t t = static_cast<std::time_t>(run.started);
+  std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &t);
+#else
+  localtime_r(&t, &local);
+#endif
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+}  // namespace naming

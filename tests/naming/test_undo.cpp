@@ -1,0 +1,160 @@
+// Undo from the run journal: a randomized batch on a file system that fails
+// at random steps is taken back to exactly the folder it started from, and
+// what changed after the run is skipped and reported, never overwritten.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "metadata/image_reader.hpp"
+#include "metadata/paths.hpp"
+#include "naming/batch_rename.hpp"
+#include "naming/file_list.hpp"
+#include "naming/format.hpp"
+#include "naming/journal.hpp"
+#include "naming/naming.hpp"
+#include "naming/undo.hpp"
+#include "support/photo_files.hpp"
+#include "support/temp_dir.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using qmtest::snapshot;
+
+// Refuses moves, deletions and companion writes at random, as a full disk,
+// a permission change or another program would.
+class FailingFileSystem final : public naming::FileSystem {
+ public:
+  FailingFileSystem(naming::FileSystem& base, std::mt19937& random) : base_(base), random_(random) {}
+  bool fileExists(const std::string& p) override { return base_.fileExists(p); }
+  bool folderExists(const std::string& p) override { return base_.folderExists(p); }
+  bool moveFile(const std::string& from, const std::string& to) override {
+    return !fails() && base_.moveFile(from, to);
+  }
+  bool deleteFile(const std::string& p) override { return !fails() && base_.deleteFile(p); }
+  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& p) override {
+    if (fails()) throw naming::IoFault("disque plein");
+    return base_.createTextFile(p);
+  }
+  std::vector<std::string> namesIn(const std::string& f) override { return base_.namesIn(f); }
+  std::string lastError() const override { return "refused"; }
+
+ private:
+  bool fails() { return random_() % 5 == 0; }
+  naming::FileSystem& base_;
+  std::mt19937& random_;
+};
+
+struct Folder {
+  qmtest::TempDir dir, state;
+  meta::TimgData img{255};
+  naming::FileList list;
+  naming::RecordingSink log;
+
+  Folder() { ::setenv("QUILLMARK_STATE_DIR", state.path().c_str(), 1); }
+
+  // Runs the batch with a journal, through `wrap` around the journaled file system.
+  naming::RunRecord run(const std::string& format, bool textFile, std::mt19937* failures = nullptr) {
+    std::string problem;
+    std::unique_ptr<naming::Journal> journal = naming::Journal::create(naming::stateFolder(), problem);
+    EXPECT_TRUE(journal) << problem;
+    std::unique_ptr<naming::FileSystem> journaled = naming::journaledFileSystem(*journal);
+    std::unique_ptr<FailingFileSystem> failing;
+    if (failures) failing = std::make_unique<FailingFileSystem>(*journaled, *failures);
+    naming::TNaming n(img, failing ? static_cast<naming::FileSystem&>(*failing) : *journaled);
+    n.ParseFormat(format);
+    naming::BatchHooks hooks;
+    hooks.writeCompanion = [](naming::OutputSink& s) { s.WriteRich("report\r\n", {}); };
+    const naming::BatchOutcome o = naming::RunBatch(n, list, log, textFile, hooks);
+    journal->end(o.renamed, o.unchanged, o.failed);
+    return *naming::readRun(journal->folder());
+  }
+
+  naming::UndoOutcome undo() {
+    const std::vector<naming::RunRecord> runs = naming::listRuns(naming::stateFolder());
+    EXPECT_FALSE(runs.empty());
+    naming::RecordingSink undoLog;
+    naming::UndoOutcome o = naming::UndoRun(runs.back(), naming::realFileSystem(), undoLog, false);
+    lastLog = undoLog.text();
+    return o;
+  }
+  std::string lastLog;
+};
+
+TEST(Undo, ARandomBatchWithFailingStepsComesBackExactly) {
+  std::mt19937 random(90210);
+  const std::vector<std::string> formats = {"[IYEAR]-[NUMBER]", "[IYEAR][IMONTH]", naming::DefaultFormat(),
+                                            "[IDAY]-[NUMBER]-[NAME]", "[NAME]"};
+  const std::vector<std::string> dates = {"2004:06:12 14:30:05", "2004:06:13 09:00:00", "2005:01:01 00:00:00"};
+  // Names with blanks, '%', a line end and bytes that are not UTF-8 go
+  // through the journal unchanged.
+  const std::vector<std::string> stems = {"IMG_", "a b", "50%", "x\ny", "\xFF\xFE", "2004-"};
+  for (int round = 0; round < 16; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Folder t;
+    std::vector<std::string> paths;
+    const int count = 4 + static_cast<int>(random() % 20);
+    for (int i = 0; i < count; ++i) {
+      const std::string name = stems[random() % stems.size()] + std::to_string(random() % 30) + ".jpg";
+      if (fs::exists(t.dir.pathOf(name))) continue;
+      t.dir.writeFile(name, qmtest::photoWithDate(dates[random() % dates.size()], "photo " + std::to_string(i)));
+      if (random() % 4 == 0) t.dir.writeFile(meta::replaceExtension(name, ".exif.txt"), "notes " + name);
+      paths.push_back(t.dir.pathOf(name));
+    }
+    // Stale companions at names the run may give.
+    for (const char* stale : {"20040612-143005-01.exif.txt", "2004-1.exif.txt", "200406.exif.txt"})
+      if (random() % 2 == 0) t.dir.writeFile(stale, std::string("stale ") + stale);
+    const auto before = snapshot(t.dir.path());
+    t.list.AddFiles(paths);
+    const naming::RunRecord run = t.run(formats[random() % formats.size()], random() % 2 == 0, &random);
+    ASSERT_TRUE(run.ended);
+
+    const naming::UndoOutcome undone = t.undo();
+    EXPECT_TRUE(undone.complete()) << t.lastLog;
+    EXPECT_EQ(snapshot(t.dir.path()), before) << t.lastLog;
+    // A second undo finds everything back and changes nothing.
+    EXPECT_TRUE(t.undo().complete()) << t.lastLog;
+    EXPECT_EQ(snapshot(t.dir.path()), before);
+  }
+}
+
+TEST(Undo, WhatChangedAfterTheRunIsSkippedAndReported) {
+  Folder t;
+  t.dir.writeFile("a.jpg", qmtest::photoWithDate("2004:06:12 14:30:05", "a"));
+  t.dir.writeFile("b.jpg", qmtest::photoWithDate("2005:01:01 00:00:00", "b"));
+  t.list.AddFiles({t.dir.pathOf("a.jpg"), t.dir.pathOf("b.jpg")});
+  t.run("[IYEAR]", true);
+  ASSERT_TRUE(fs::exists(t.dir.pathOf("2004.jpg")) && fs::exists(t.dir.pathOf("2005.exif.txt")));
+
+  t.dir.writeFile("a.jpg", "a new photo under the old name");
+  std::ofstream(t.dir.pathOf("2005.exif.txt"), std::ios::app) << "my notes";
+
+  const naming::UndoOutcome o = t.undo();
+  EXPECT_EQ(o.skipped, 2u) << t.lastLog;
+  EXPECT_NE(t.lastLog.find("le nom d'origine est pris"), std::string::npos) << t.lastLog;
+  EXPECT_NE(t.lastLog.find("modifié depuis le renommage"), std::string::npos) << t.lastLog;
+  EXPECT_EQ(qmtest::readFile(t.dir.pathOf("a.jpg")), "a new photo under the old name");
+  EXPECT_TRUE(fs::exists(t.dir.pathOf("2004.jpg")));
+  EXPECT_EQ(qmtest::readFile(t.dir.pathOf("2005.exif.txt")), "report\r\nmy notes");
+  // The rest is back: b under its old name, the unchanged companion of a gone.
+  EXPECT_TRUE(fs::exists(t.dir.pathOf("b.jpg")));
+  EXPECT_FALSE(fs::exists(t.dir.pathOf("2004.exif.txt")));
+  EXPECT_EQ(o.photos, std::vector<std::string>{t.dir.pathOf("b.jpg")});
+}
+
+TEST(Undo, OnlyTheLastRunsAreKept) {
+  Folder t;
+  for (size_t i = 0; i < naming::kRunsKept + 3; ++i) {
+    std::string problem;
+    ASSERT_TRUE(naming::Journal::create(naming::stateFolder(), problem)) << problem;
+  }
+  EXPECT_EQ(naming::listRuns(naming::stateFolder()).size(), naming::kRunsKept);
+}
+
+}  // namespace
