@@ -102,11 +102,38 @@ bool writeNewFile(const std::string& out, const std::string& bytes, bool force, 
   return ok;
 }
 
+// Why `path` cannot be read as a photo, or "" when it can: a regular file
+// that opens. Nothing here waits: a FIFO or a device is never opened.
+std::string inputProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errnoText();
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errnoText();
+  ::close(fd);
+  return {};
+}
+
+// Says "FILE: REASON" on standard error when there is a reason.
+bool cannotOpen(const std::string& file, const std::string& reason) {
+  if (reason.empty()) return false;
+  complain(file + ": " + reason);
+  return true;
+}
+
+// Reads `file` into `img`; false, said on standard error, when it could not
+// be opened.
+bool readPhoto(meta::TimgData& img, const std::string& file) {
+  if (cannotOpen(file, inputProblem(file))) return false;
+  img.ReadFile(file);
+  return !cannotOpen(file, img.OpenError);
+}
+
 }  // namespace
 
 int runReport(const std::string& file) {
   meta::TimgData img;
-  img.ReadFile(file);
+  if (!readPhoto(img, file)) return kExitFailure;
   // The companion file's bytes exactly: CR LF kept, no attributes.
   TerminalSink sink(stdout, detectMode(stdout, ColourChoice::never, false));
   report::ShowReportPane(sink, img, {});
@@ -117,7 +144,9 @@ int runPreview(const std::string& file, const NamingOptions& options, ColourChoi
   meta::TimgData img;
   naming::TNaming naming(img, naming::realFileSystem());
   configure(naming, options);
+  if (cannotOpen(file, inputProblem(file))) return kExitFailure;
   naming.EvaluateFile(naming::expandPath(file));
+  if (cannotOpen(file, img.OpenError)) return kExitFailure;
   TerminalSink sink(stdout, detectMode(stdout, colour, true));
   report::ShowNamePane(sink, naming, options.textFile);
   return finishOutput(sink);
@@ -161,7 +190,7 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
 
 int runThumbnail(const std::string& file, const std::string& out, bool force) {
   meta::TimgData img;
-  img.ReadFile(file);
+  if (!readPhoto(img, file)) return kExitFailure;
   if (!img.HasThumbnail() || !img.ExifInfo) {
     complain(file + ": no embedded preview picture");
     return kExitFailure;

@@ -1,6 +1,9 @@
 // quillmark-cli: the naming engine and the metadata report on the command line.
 #include <CLI/CLI.hpp>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -18,6 +21,21 @@ void addNamingOptions(CLI::App& command, cli::NamingOptions& options) {
   command.add_flag("--text-file", options.textFile,
                    "Write a companion text file (NAME.exif.txt) with the metadata report");
 }
+
+// A path on the command line must name something, and FILE must not be a
+// folder: both are mistakes in the command (exit status 2). Whatever else keeps
+// a path from being read (no permission on a folder above it, a loop of links,
+// a FIFO) is the command's to tell, with the system's reason (exit status 1);
+// CLI11's own checks would call such a path missing.
+std::string namedPath(const std::string& path, bool fileOnly) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? path + ": " + std::strerror(ENOENT) : "";
+  if (fileOnly && S_ISDIR(st.st_mode)) return path + " is a folder, not a file";
+  return {};
+}
+
+const CLI::Validator kNamedPath([](std::string& p) { return namedPath(p, false); }, "PATH", "named path");
+const CLI::Validator kNamedFile([](std::string& p) { return namedPath(p, true); }, "FILE", "named file");
 
 }  // namespace
 
@@ -39,19 +57,19 @@ int main(int argc, char** argv) {
   bool dryRun = false, force = false;
 
   CLI::App* report = app.add_subcommand("report", "Print the metadata report of FILE (the companion text file's content)");
-  report->add_option("FILE", file, "Image file")->required()->check(CLI::ExistingFile);
+  report->add_option("FILE", file, "Image file")->required()->check(kNamedFile);
 
   CLI::App* preview = app.add_subcommand("preview", "Show the new name of FILE and the value of every format element");
   addNamingOptions(*preview, naming);
-  preview->add_option("FILE", file, "Image file")->required()->check(CLI::ExistingFile);
+  preview->add_option("FILE", file, "Image file")->required()->check(kNamedFile);
 
   CLI::App* rename = app.add_subcommand("rename", "Rename the photos (files, or folders walked with their sub-folders)");
   addNamingOptions(*rename, naming);
   rename->add_flag("-n,--dry-run", dryRun, "Show what would be done; change nothing");
-  rename->add_option("PATH", paths, "Image files and folders")->required()->check(CLI::ExistingPath);
+  rename->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
 
   CLI::App* thumbnail = app.add_subcommand("thumbnail", "Save the preview picture embedded in FILE");
-  thumbnail->add_option("FILE", file, "Image file")->required()->check(CLI::ExistingFile);
+  thumbnail->add_option("FILE", file, "Image file")->required()->check(kNamedFile);
   thumbnail->add_option("-o,--output", out, "JPEG file to write")->required();
   thumbnail->add_flag("--force", force, "Replace OUT when it exists");
 

@@ -1,7 +1,11 @@
 // quillmark-cli run as a separate process: exit statuses, the report's bytes,
-// dry runs, the preview picture export and usage errors.
+// dry runs, the preview picture export, usage errors and inputs that cannot
+// be read.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,37 +33,57 @@ std::string withoutLastLine(const std::string& text) {
 }
 
 struct Outcome {
-  int status = -1;
+  int status = -1;  // -1: ended by a signal (the alarm, for a run that hung)
   std::string out, err;
 };
 
-// Runs the program in `cwd` with a fixed locale, its output into files.
-Outcome cli(const std::vector<std::string>& args, const fs::path& cwd) {
-  const fs::path outFile = cwd / ".stdout", errFile = cwd / ".stderr";
+constexpr unsigned kSecondsAllowed = 20;
+constexpr int kCannotDropRights = 125;
+
+// Starts the program in `cwd` with a fixed locale, its standard output and
+// error on the descriptors given. An alarm ends a run that hangs, so that the
+// test fails instead of waiting for ever. With `ownerRights`, root does not
+// keep its access override across the exec, so that permissions bind it as
+// they bind anyone (status kCannotDropRights when that cannot be done).
+pid_t spawn(const std::vector<std::string>& args, const fs::path& cwd, int out, int err, bool ownerRights) {
   pid_t pid = ::fork();
-  if (pid == 0) {
-    int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int in = ::open("/dev/null", O_RDONLY);
-    if (out < 0 || err < 0 || in < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::setenv("LC_ALL", "C", 1);
-    ::unsetenv("NO_COLOR");
-    std::vector<char*> argv;
-    static std::string program = QUILLMARK_CLI_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  Outcome r;
+  if (pid != 0) return pid;
+  int in = ::open("/dev/null", O_RDONLY);
+  if (out < 0 || err < 0 || in < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+  if (ownerRights && ::geteuid() == 0 &&
+      (::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE) != 0 || ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH) != 0))
+    ::_exit(kCannotDropRights);
+  ::dup2(in, 0);
+  ::dup2(out, 1);
+  ::dup2(err, 2);
+  ::setenv("LC_ALL", "C", 1);
+  ::unsetenv("NO_COLOR");
+  std::vector<char*> argv;
+  static std::string program = QUILLMARK_CLI_PATH;
+  argv.push_back(program.data());
+  std::vector<std::string> copy = args;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::alarm(kSecondsAllowed);
+  ::execv(program.c_str(), argv.data());
+  ::_exit(127);
+}
+
+int waitFor(pid_t pid) {
   int status = 0;
   ::waitpid(pid, &status, 0);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs the program in `cwd`, its output into files.
+Outcome cli(const std::vector<std::string>& args, const fs::path& cwd, bool ownerRights = false) {
+  const fs::path outFile = cwd / ".stdout", errFile = cwd / ".stderr";
+  const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  Outcome r;
+  r.status = waitFor(spawn(args, cwd, out, err, ownerRights));
+  ::close(out);
+  ::close(err);
   r.out = readFile(outFile);
   r.err = readFile(errFile);
   fs::remove(outFile);
@@ -67,9 +91,21 @@ Outcome cli(const std::vector<std::string>& args, const fs::path& cwd) {
   return r;
 }
 
+// Gives back the owner's rights on paths a test closed, so that they can be
+// removed with the test's folder.
+struct ReopenAtEnd {
+  std::vector<fs::path> paths;
+  ~ReopenAtEnd() {
+    std::error_code ec;
+    for (const fs::path& p : paths) fs::permissions(p, fs::perms::owner_all, ec);
+  }
+};
+
 struct Cli : ::testing::Test {
   qmtest::TempDir dir;
-  Outcome run(const std::vector<std::string>& args) { return cli(args, dir.path()); }
+  Outcome run(const std::vector<std::string>& args, bool ownerRights = false) {
+    return cli(args, dir.path(), ownerRights);
+  }
   void photo(std::string_view name, std::string_view date = "2004:06:12 14:30:05") {
     dir.writeFile(name, qmtest::photoWithDate(date, std::string("bytes of ") + std::string(name)));
   }
@@ -244,6 +280,31 @@ TEST_F(Cli, ThumbnailWritesTheEmbeddedPreviewAndNeverOverwritesUnasked) {
   std::vector<std::string> names;
   for (const auto& [name, bytes] : snapshot(dir.path())) names.push_back(name);
   EXPECT_EQ(names, (std::vector<std::string>{"out.jpg", "with.jpg", "without.jpg"}));
+}
+
+TEST_F(Cli, InputThatCannotBeReadFailsWithTheSystemsReason) {
+  fs::create_directory(dir.path() / "closed");
+  photo("closed/a.jpg");
+  photo("locked.jpg");
+  ASSERT_EQ(::mkfifo(dir.pathOf("pipe.jpg").c_str(), 0644), 0);
+  ReopenAtEnd reopen{{dir.path() / "closed", dir.path() / "locked.jpg"}};
+  for (const fs::path& p : reopen.paths) fs::permissions(p, fs::perms::none);
+
+  const std::vector<std::pair<std::string, std::string>> inputs = {
+      {"pipe.jpg", "not a regular file"}, {"locked.jpg", "Permission denied"}, {"closed/a.jpg", "Permission denied"}};
+  const std::vector<std::vector<std::string>> commands = {{"report"}, {"preview"}, {"thumbnail", "-o", "out.jpg"}};
+  for (const auto& [input, reason] : inputs) {
+    for (std::vector<std::string> args : commands) {
+      args.insert(args.begin() + 1, input);
+      SCOPED_TRACE(args[0] + " " + input);
+      Outcome r = run(args, true);
+      if (r.status == kCannotDropRights) GTEST_SKIP() << "root's access override cannot be dropped here";
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, "quillmark-cli: " + input + ": " + reason + "\n");
+      EXPECT_EQ(r.out, "");
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir.path() / "out.jpg"));
 }
 
 }  // namespace
