@@ -160,7 +160,8 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
       complain("skipped " + p + ": not a JPEG or TIFF file name");
   }
   naming::FileList list;
-  list.AddFiles(paths);
+  const std::vector<naming::PathProblem> unread = list.AddFiles(paths);
+  for (const naming::PathProblem& p : unread) complain("cannot read " + p.path + ": " + p.reason);
   if (list.empty()) {
     complain("no JPEG or TIFF file to rename");
     return kExitFailure;
@@ -183,9 +184,10 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
                         std::to_string(outcome.unchanged) + " unchanged, " + std::to_string(outcome.failed) +
                         " not renamed";
   if (outcome.companionFailed) summary += ", " + std::to_string(outcome.companionFailed) + " text file problems";
+  if (!unread.empty()) summary += ", " + std::to_string(unread.size()) + " paths not read";
   naming::WriteLine(log, summary, naming::styleOf(true, false, 8, naming::kBlack));
   if (finishOutput(log) != kExitOk) return kExitFailure;
-  return outcome.failed == 0 && outcome.companionFailed == 0 ? kExitOk : kExitFailure;
+  return outcome.failed == 0 && outcome.companionFailed == 0 && unread.empty() ? kExitOk : kExitFailure;
 }
 
 int runThumbnail(const std::string& file, const std::string& out, bool force) {

@@ -307,4 +307,37 @@ TEST_F(Cli, InputThatCannotBeReadFailsWithTheSystemsReason) {
   EXPECT_FALSE(fs::exists(dir.path() / "out.jpg"));
 }
 
+TEST_F(Cli, RenameNamesThePathsItCouldNotReadAndFails) {
+  struct Case {
+    const char* what;
+    std::string path, reason;
+    void (*make)(const fs::path& folder);
+  };
+  const std::vector<Case> cases = {
+      {"sub-folder without permissions", "sub", "Permission denied",
+       [](const fs::path& folder) {
+         fs::create_directory(folder / "sub");
+         std::ofstream(folder / "sub" / "b.jpg") << qmtest::photoWithDate("2004:06:12 14:30:05", "b");
+         fs::permissions(folder / "sub", fs::perms::none);
+       }},
+      {"link that loops", "loop", "Too many levels of symbolic links",
+       [](const fs::path& folder) { fs::create_symlink("loop", folder / "loop"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qmtest::TempDir folder;
+    ReopenAtEnd reopen{{folder.path() / c.path}};
+    folder.writeFile("a.jpg", qmtest::photoWithDate("2004:06:12 14:30:05", "a"));
+    c.make(folder.path());
+    Outcome r = cli({"rename", "-f", "[IYEAR]-[NUMBER]", "."}, folder.path(), true);
+    if (r.status == kCannotDropRights) GTEST_SKIP() << "root's access override cannot be dropped here";
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.err.find("quillmark-cli: cannot read " + (folder.path() / c.path).string() + ": " + c.reason + "\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("1 renamed, 0 unchanged, 0 not renamed, 1 paths not read\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(folder.path() / "2004-01.jpg"));
+  }
+}
+
 }  // namespace
