@@ -173,7 +173,11 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   naming::TNaming naming(img, dryRun ? static_cast<naming::FileSystem&>(simulated) : real);
   configure(naming, options);
 
-  TerminalSink log(stdout, detectMode(stdout, colour, true));
+  // Each line of the log reaches the output at once, so that a run stopped
+  // by force still shows every move it made.
+  TerminalMode mode = detectMode(stdout, colour, true);
+  mode.flushLines = true;
+  TerminalSink log(stdout, mode);
   if (dryRun) naming::WriteLine(log, "Dry run: nothing is changed on disk.", naming::styleOf(false, true, 8, naming::kBlack));
 
   naming::BatchHooks hooks;

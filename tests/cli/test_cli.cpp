@@ -1,6 +1,6 @@
 // quillmark-cli run as a separate process: exit statuses, the report's bytes,
-// dry runs, the preview picture export, usage errors and inputs that cannot
-// be read.
+// dry runs, the preview picture export, usage errors, inputs that cannot be
+// read and a log that keeps up with the moves.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
@@ -338,6 +338,48 @@ TEST_F(Cli, RenameNamesThePathsItCouldNotReadAndFails) {
     EXPECT_NE(r.out.find("1 renamed, 0 unchanged, 0 not renamed, 1 paths not read\n"), std::string::npos) << r.out;
     EXPECT_TRUE(fs::exists(folder.path() / "2004-01.jpg"));
   }
+}
+
+TEST_F(Cli, RenameKilledMidwayHasLoggedEveryMoveItMade) {
+  // More log than a one-page pipe and the standard output's buffer hold: the
+  // run stops at a write that cannot go through, and is killed there.
+  constexpr int kPhotos = 300;
+  for (int i = 0; i < kPhotos; ++i) photo("photo_" + std::to_string(1000 + i) + ".jpg");
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+  ::fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096);
+  const int err = ::open((dir.path() / ".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const pid_t pid = spawn({"rename", "-f", "[NAME]-moved[EXT]", "."}, dir.path(), pipeEnds[1], err, false);
+  ::close(pipeEnds[1]);
+  ::close(err);
+
+  auto moved = [this] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir.path())) n += e.path().string().ends_with("-moved.jpg");
+    return n;
+  };
+  int count = -1, stillFor = 0;
+  for (int polls = 0; polls < 400 && stillFor < 5; ++polls) {
+    ::usleep(50 * 1000);
+    const int now = moved();
+    stillFor = now == count ? stillFor + 1 : 0;
+    count = now;
+  }
+  ::kill(pid, SIGKILL);
+  waitFor(pid);
+  std::string log;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) log.append(buffer, size_t(n));
+  ::close(pipeEnds[0]);
+
+  int logged = 0;
+  for (size_t at = 0; (at = log.find("\nOk: ", at)) != std::string::npos; ++at)
+    logged += log.find('\n', at + 1) != std::string::npos;
+  const int done = moved();
+  ASSERT_GT(done, 0);
+  ASSERT_LT(done, kPhotos) << "the run was to stop at a full pipe";
+  // The move that was under way when the run was killed may be unlogged.
+  EXPECT_LE(done, logged + 1) << log;
 }
 
 }  // namespace
