@@ -129,6 +129,19 @@ bool readPhoto(meta::TimgData& img, const std::string& file) {
   return !cannotOpen(file, img.OpenError);
 }
 
+// Why the preview of `file` must not be written to `out`, or "" when it may:
+// never over the photo itself (under any of its names) nor over anything but
+// a regular file, and over a regular file only with `force`.
+std::string outputProblem(const std::string& file, const std::string& out, bool force) {
+  struct stat target {}, source {};
+  if (::stat(out.c_str(), &target) != 0) return {};  // nothing there: creating it tells the rest
+  if (::stat(file.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino)
+    return out + " is the photo " + file + " itself; it is not replaced by its preview";
+  if (!S_ISREG(target.st_mode)) return out + " exists and is not a regular file; it is not replaced";
+  if (!force) return out + " already exists (use --force to replace it)";
+  return {};
+}
+
 }  // namespace
 
 int runReport(const std::string& file) {
@@ -202,12 +215,12 @@ int runThumbnail(const std::string& file, const std::string& out, bool force) {
     return kExitFailure;
   }
   const std::string bytes = img.ThumbnailBytes();
-  if (bytes.empty()) {
-    complain(file + ": the embedded preview is not a JPEG picture");
+  if (bytes.empty() || !meta::decodeJpeg(bytes)) {
+    complain(file + ": the embedded preview is not a JPEG picture; nothing is written");
     return kExitFailure;
   }
-  std::string problem;
-  if (!writeNewFile(out, bytes, force, problem)) {
+  std::string problem = outputProblem(file, out, force);
+  if (!problem.empty() || !writeNewFile(out, bytes, force, problem)) {
     complain(problem);
     return kExitFailure;
   }

@@ -101,6 +101,16 @@ struct ReopenAtEnd {
   }
 };
 
+// A JPEG whose EXIF carries `preview` as its embedded preview picture.
+std::string photoWithPreview(const std::string& preview) {
+  qmtest::TiffBuilder b;
+  int ifd0 = b.addIfd(), ifd1 = b.addIfd();
+  b.ascii(ifd0, 0x0132, "2004:06:12 14:30:05").next(ifd0, ifd1);
+  int blob = b.blob(preview);
+  b.shortValue(ifd1, 0x0103, 6).blobPointer(ifd1, 0x0201, blob).longValue(ifd1, 0x0202, uint32_t(preview.size()));
+  return qmtest::jpegFile({qmtest::exifSegment(b.build())});
+}
+
 struct Cli : ::testing::Test {
   qmtest::TempDir dir;
   Outcome run(const std::vector<std::string>& args, bool ownerRights = false) {
@@ -251,12 +261,7 @@ TEST_F(Cli, LogAndPreviewUseLineFeedsAndColoursOnlyWhenAsked) {
 
 TEST_F(Cli, ThumbnailWritesTheEmbeddedPreviewAndNeverOverwritesUnasked) {
   const std::string tiny = qmtest::encodeJpeg(16, 8, 10, 200, 10);
-  qmtest::TiffBuilder b;
-  int ifd0 = b.addIfd(), ifd1 = b.addIfd();
-  b.ascii(ifd0, 0x0132, "2004:06:12 14:30:05").next(ifd0, ifd1);
-  int blob = b.blob(tiny);
-  b.shortValue(ifd1, 0x0103, 6).blobPointer(ifd1, 0x0201, blob).longValue(ifd1, 0x0202, uint32_t(tiny.size()));
-  dir.writeFile("with.jpg", qmtest::jpegFile({qmtest::exifSegment(b.build())}));
+  dir.writeFile("with.jpg", photoWithPreview(tiny));
   photo("without.jpg");
 
   Outcome none = run({"thumbnail", "without.jpg", "-o", "out.jpg"});
@@ -380,6 +385,34 @@ TEST_F(Cli, RenameKilledMidwayHasLoggedEveryMoveItMade) {
   ASSERT_LT(done, kPhotos) << "the run was to stop at a full pipe";
   // The move that was under way when the run was killed may be unlogged.
   EXPECT_LE(done, logged + 1) << log;
+}
+
+TEST_F(Cli, ThumbnailNeverReplacesItsPhotoNorASpecialFile) {
+  const std::string preview = qmtest::encodeJpeg(16, 8, 10, 200, 10);
+  dir.writeFile("with.jpg", photoWithPreview(preview));
+  dir.writeFile("broken.jpg", photoWithPreview("\xFF\xD8\xFF\xDB" + std::string(400, '\x55') + "\xFF\xD9"));
+  fs::create_hard_link(dir.path() / "with.jpg", dir.path() / "link.jpg");
+  ASSERT_EQ(::mkfifo(dir.pathOf("pipe.jpg").c_str(), 0644), 0);
+  const auto before = snapshot(dir.path());
+  struct Case {
+    std::string input, output, reason;
+  };
+  const std::vector<Case> cases = {
+      {"with.jpg", "with.jpg", "with.jpg is the photo with.jpg itself"},
+      {"with.jpg", "./with.jpg", "./with.jpg is the photo with.jpg itself"},
+      {"with.jpg", "link.jpg", "link.jpg is the photo with.jpg itself"},
+      {"link.jpg", "with.jpg", "with.jpg is the photo link.jpg itself"},
+      {"with.jpg", "pipe.jpg", "pipe.jpg exists and is not a regular file"},
+      {"broken.jpg", "out.jpg", "broken.jpg: the embedded preview is not a JPEG picture"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input + " -o " + c.output);
+    Outcome r = run({"thumbnail", c.input, "-o", c.output, "--force"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(snapshot(dir.path()), before);
+  EXPECT_TRUE(fs::is_fifo(dir.path() / "pipe.jpg"));
 }
 
 }  // namespace
