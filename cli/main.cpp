@@ -2,7 +2,9 @@
 #include <CLI/CLI.hpp>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -36,6 +38,27 @@ std::string namedPath(const std::string& path, bool fileOnly) {
 
 const CLI::Validator kNamedPath([](std::string& p) { return namedPath(p, false); }, "PATH", "named path");
 const CLI::Validator kNamedFile([](std::string& p) { return namedPath(p, true); }, "FILE", "named file");
+
+// The first word where a command was expected, when no command was given;
+// empty when the command line went wrong in another way.
+std::string unknownCommand(const CLI::App& app) {
+  if (!app.get_subcommands().empty()) return {};
+  for (const std::string& word : app.remaining())
+    if (!word.empty() && word[0] != '-') return word;
+  return {};
+}
+
+int complainOfCommand(const CLI::App& app, const std::string& word) {
+  std::vector<std::string> names;
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+    names.push_back(sub->get_name());
+  std::sort(names.begin(), names.end());
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  cli::complain("unknown command '" + word + "'; the commands are: " + list);
+  std::fprintf(stderr, "Run with --help for more information.\n");
+  return cli::kExitUsage;
+}
 
 }  // namespace
 
@@ -78,6 +101,8 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (dynamic_cast<const CLI::RequiredError*>(&e))
+      if (const std::string word = unknownCommand(app); !word.empty()) return complainOfCommand(app, word);
     const int code = app.exit(e);
     return code == 0 ? cli::kExitOk : cli::kExitUsage;
   }

@@ -287,6 +287,17 @@ TEST_F(Cli, ThumbnailWritesTheEmbeddedPreviewAndNeverOverwritesUnasked) {
   EXPECT_EQ(names, (std::vector<std::string>{"out.jpg", "with.jpg", "without.jpg"}));
 }
 
+TEST_F(Cli, UnknownCommandIsNamedWithTheCommandsThereAre) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"bogus"}, {"--color", "never", "bogus", "x"}}) {
+    SCOPED_TRACE(args.size());
+    Outcome r = run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "quillmark-cli: unknown command 'bogus'; the commands are: formats, preview, rename, report, thumbnail\n"
+              "Run with --help for more information.\n");
+  }
+}
+
 TEST_F(Cli, InputThatCannotBeReadFailsWithTheSystemsReason) {
   fs::create_directory(dir.path() / "closed");
   photo("closed/a.jpg");
