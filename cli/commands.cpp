@@ -102,11 +102,51 @@ bool writeNewFile(const std::string& out, const std::string& bytes, bool force, 
   return ok;
 }
 
+// Why `path` cannot be read as a photo, or "" when it can: a regular file
+// that opens. Nothing here waits: a FIFO or a device is never opened.
+std::string inputProblem(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errnoText();
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errnoText();
+  ::close(fd);
+  return {};
+}
+
+// Says "FILE: REASON" on standard error when there is a reason.
+bool cannotOpen(const std::string& file, const std::string& reason) {
+  if (reason.empty()) return false;
+  complain(file + ": " + reason);
+  return true;
+}
+
+// Reads `file` into `img`; false, said on standard error, when it could not
+// be opened.
+bool readPhoto(meta::TimgData& img, const std::string& file) {
+  if (cannotOpen(file, inputProblem(file))) return false;
+  img.ReadFile(file);
+  return !cannotOpen(file, img.OpenError);
+}
+
+// Why the preview of `file` must not be written to `out`, or "" when it may:
+// never over the photo itself (under any of its names) nor over anything but
+// a regular file, and over a regular file only with `force`.
+std::string outputProblem(const std::string& file, const std::string& out, bool force) {
+  struct stat target {}, source {};
+  if (::stat(out.c_str(), &target) != 0) return {};  // nothing there: creating it tells the rest
+  if (::stat(file.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino)
+    return out + " is the photo " + file + " itself; it is not replaced by its preview";
+  if (!S_ISREG(target.st_mode)) return out + " exists and is not a regular file; it is not replaced";
+  if (!force) return out + " already exists (use --force to replace it)";
+  return {};
+}
+
 }  // namespace
 
 int runReport(const std::string& file) {
   meta::TimgData img;
-  img.ReadFile(file);
+  if (!readPhoto(img, file)) return kExitFailure;
   // The companion file's bytes exactly: CR LF kept, no attributes.
   TerminalSink sink(stdout, detectMode(stdout, ColourChoice::never, false));
   report::ShowReportPane(sink, img, {});
@@ -117,7 +157,9 @@ int runPreview(const std::string& file, const NamingOptions& options, ColourChoi
   meta::TimgData img;
   naming::TNaming naming(img, naming::realFileSystem());
   configure(naming, options);
+  if (cannotOpen(file, inputProblem(file))) return kExitFailure;
   naming.EvaluateFile(naming::expandPath(file));
+  if (cannotOpen(file, img.OpenError)) return kExitFailure;
   TerminalSink sink(stdout, detectMode(stdout, colour, true));
   report::ShowNamePane(sink, naming, options.textFile);
   return finishOutput(sink);
@@ -131,7 +173,8 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
       complain("skipped " + p + ": not a JPEG or TIFF file name");
   }
   naming::FileList list;
-  list.AddFiles(paths);
+  const std::vector<naming::PathProblem> unread = list.AddFiles(paths);
+  for (const naming::PathProblem& p : unread) complain("cannot read " + p.path + ": " + p.reason);
   if (list.empty()) {
     complain("no JPEG or TIFF file to rename");
     return kExitFailure;
@@ -143,7 +186,11 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   naming::TNaming naming(img, dryRun ? static_cast<naming::FileSystem&>(simulated) : real);
   configure(naming, options);
 
-  TerminalSink log(stdout, detectMode(stdout, colour, true));
+  // Each line of the log reaches the output at once, so that a run stopped
+  // by force still shows every move it made.
+  TerminalMode mode = detectMode(stdout, colour, true);
+  mode.flushLines = true;
+  TerminalSink log(stdout, mode);
   if (dryRun) naming::WriteLine(log, "Dry run: nothing is changed on disk.", naming::styleOf(false, true, 8, naming::kBlack));
 
   naming::BatchHooks hooks;
@@ -154,25 +201,26 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
                         std::to_string(outcome.unchanged) + " unchanged, " + std::to_string(outcome.failed) +
                         " not renamed";
   if (outcome.companionFailed) summary += ", " + std::to_string(outcome.companionFailed) + " text file problems";
+  if (!unread.empty()) summary += ", " + std::to_string(unread.size()) + " paths not read";
   naming::WriteLine(log, summary, naming::styleOf(true, false, 8, naming::kBlack));
   if (finishOutput(log) != kExitOk) return kExitFailure;
-  return outcome.failed == 0 && outcome.companionFailed == 0 ? kExitOk : kExitFailure;
+  return outcome.failed == 0 && outcome.companionFailed == 0 && unread.empty() ? kExitOk : kExitFailure;
 }
 
 int runThumbnail(const std::string& file, const std::string& out, bool force) {
   meta::TimgData img;
-  img.ReadFile(file);
+  if (!readPhoto(img, file)) return kExitFailure;
   if (!img.HasThumbnail() || !img.ExifInfo) {
     complain(file + ": no embedded preview picture");
     return kExitFailure;
   }
   const std::string bytes = img.ThumbnailBytes();
-  if (bytes.empty()) {
-    complain(file + ": the embedded preview is not a JPEG picture");
+  if (bytes.empty() || !meta::decodeJpeg(bytes)) {
+    complain(file + ": the embedded preview is not a JPEG picture; nothing is written");
     return kExitFailure;
   }
-  std::string problem;
-  if (!writeNewFile(out, bytes, force, problem)) {
+  std::string problem = outputProblem(file, out, force);
+  if (!problem.empty() || !writeNewFile(out, bytes, force, problem)) {
     complain(problem);
     return kExitFailure;
   }

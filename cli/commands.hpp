@@ -1,6 +1,7 @@
 #pragma once
 // The commands of quillmark-cli. Each returns the process exit status:
-// 0 success, 1 failure (a file not renamed, no preview, a write that failed).
+// 0 success, 1 failure (a file not renamed, a path that cannot be read, no
+// preview, a write that failed or refused).
 #include <string>
 #include <vector>
 

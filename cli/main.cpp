@@ -1,6 +1,11 @@
 // quillmark-cli: the naming engine and the metadata report on the command line.
 #include <CLI/CLI.hpp>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -17,6 +22,42 @@ void addNamingOptions(CLI::App& command, cli::NamingOptions& options) {
       ->check(CLI::Range(1, 9));
   command.add_flag("--text-file", options.textFile,
                    "Write a companion text file (NAME.exif.txt) with the metadata report");
+}
+
+// A path on the command line must name something, and FILE must not be a
+// folder: both are mistakes in the command (exit status 2). Whatever else keeps
+// a path from being read (no permission on a folder above it, a loop of links,
+// a FIFO) is the command's to tell, with the system's reason (exit status 1);
+// CLI11's own checks would call such a path missing.
+std::string namedPath(const std::string& path, bool fileOnly) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? path + ": " + std::strerror(ENOENT) : "";
+  if (fileOnly && S_ISDIR(st.st_mode)) return path + " is a folder, not a file";
+  return {};
+}
+
+const CLI::Validator kNamedPath([](std::string& p) { return namedPath(p, false); }, "PATH", "named path");
+const CLI::Validator kNamedFile([](std::string& p) { return namedPath(p, true); }, "FILE", "named file");
+
+// The first word where a command was expected, when no command was given;
+// empty when the command line went wrong in another way.
+std::string unknownCommand(const CLI::App& app) {
+  if (!app.get_subcommands().empty()) return {};
+  for (const std::string& word : app.remaining())
+    if (!word.empty() && word[0] != '-') return word;
+  return {};
+}
+
+int complainOfCommand(const CLI::App& app, const std::string& word) {
+  std::vector<std::string> names;
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; }))
+    names.push_back(sub->get_name());
+  std::sort(names.begin(), names.end());
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  cli::complain("unknown command '" + word + "'; the commands are: " + list);
+  std::fprintf(stderr, "Run with --help for more information.\n");
+  return cli::kExitUsage;
 }
 
 }  // namespace
@@ -39,19 +80,19 @@ int main(int argc, char** argv) {
   bool dryRun = false, force = false;
 
   CLI::App* report = app.add_subcommand("report", "Print the metadata report of FILE (the companion text file's content)");
-  report->add_option("FILE", file, "Image file")->required()->check(CLI::ExistingFile);
+  report->add_option("FILE", file, "Image file")->required()->check(kNamedFile);
 
   CLI::App* preview = app.add_subcommand("preview", "Show the new name of FILE and the value of every format element");
   addNamingOptions(*preview, naming);
-  preview->add_option("FILE", file, "Image file")->required()->check(CLI::ExistingFile);
+  preview->add_option("FILE", file, "Image file")->required()->check(kNamedFile);
 
   CLI::App* rename = app.add_subcommand("rename", "Rename the photos (files, or folders walked with their sub-folders)");
   addNamingOptions(*rename, naming);
   rename->add_flag("-n,--dry-run", dryRun, "Show what would be done; change nothing");
-  rename->add_option("PATH", paths, "Image files and folders")->required()->check(CLI::ExistingPath);
+  rename->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
 
   CLI::App* thumbnail = app.add_subcommand("thumbnail", "Save the preview picture embedded in FILE");
-  thumbnail->add_option("FILE", file, "Image file")->required()->check(CLI::ExistingFile);
+  thumbnail->add_option("FILE", file, "Image file")->required()->check(kNamedFile);
   thumbnail->add_option("-o,--output", out, "JPEG file to write")->required();
   thumbnail->add_flag("--force", force, "Replace OUT when it exists");
 
@@ -60,6 +101,8 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (dynamic_cast<const CLI::RequiredError*>(&e))
+      if (const std::string word = unknownCommand(app); !word.empty()) return complainOfCommand(app, word);
     const int code = app.exit(e);
     return code == 0 ? cli::kExitOk : cli::kExitUsage;
   }

@@ -67,6 +67,11 @@ void TerminalSink::WriteRich(const std::string& text, const naming::TextStyle& s
     }
     plain += static_cast<char>(c);
   }
+  putStyled(plain, style);
+  if (mode_.flushLines && plain.find('\n') != std::string::npos) std::fflush(out_);
+}
+
+void TerminalSink::putStyled(const std::string& plain, const naming::TextStyle& style) {
   const std::string params = mode_.colour ? ansiParameters(style) : std::string();
   if (params.empty()) {
     put(plain);

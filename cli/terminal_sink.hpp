@@ -15,6 +15,7 @@ struct TerminalMode {
   bool colour = false;      // ANSI attributes around each piece
   bool safeText = false;    // control characters from the files shown as '?'
   bool lineFeedOnly = true; // CR LF written as LF
+  bool flushLines = false;  // the stream flushed after each piece that ends a line
 };
 
 // Colour when the stream is a terminal and NO_COLOR is unset (or when asked
@@ -31,6 +32,7 @@ class TerminalSink final : public naming::OutputSink {
 
  private:
   void put(const std::string& bytes);
+  void putStyled(const std::string& plain, const naming::TextStyle& style);
   std::FILE* out_;
   TerminalMode mode_;
 };

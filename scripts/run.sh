@@ -6,7 +6,12 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 scripts/bootstrap.sh
-scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMARK_BUILD_TESTS=OFF
+# A first build leaves the tests out, to be quick; a tree that already has
+# them (from scripts/test.sh) keeps them, so that the two scripts share one
+# tree without undoing each other.
+tests=()
+[ -f build/release/CMakeCache.txt ] || tests=(-DQUILLMARK_BUILD_TESTS=OFF)
+scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo "${tests[@]}"
 
 scratch="$root/scratch/photos"
 rm -rf "$scratch"

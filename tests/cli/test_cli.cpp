@@ -1,7 +1,11 @@
 // quillmark-cli run as a separate process: exit statuses, the report's bytes,
-// dry runs, the preview picture export and usage errors.
+// dry runs, the preview picture export, usage errors, inputs that cannot be
+// read and a log that keeps up with the moves.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,37 +33,57 @@ std::string withoutLastLine(const std::string& text) {
 }
 
 struct Outcome {
-  int status = -1;
+  int status = -1;  // -1: ended by a signal (the alarm, for a run that hung)
   std::string out, err;
 };
 
-// Runs the program in `cwd` with a fixed locale, its output into files.
-Outcome cli(const std::vector<std::string>& args, const fs::path& cwd) {
-  const fs::path outFile = cwd / ".stdout", errFile = cwd / ".stderr";
+constexpr unsigned kSecondsAllowed = 20;
+constexpr int kCannotDropRights = 125;
+
+// Starts the program in `cwd` with a fixed locale, its standard output and
+// error on the descriptors given. An alarm ends a run that hangs, so that the
+// test fails instead of waiting for ever. With `ownerRights`, root does not
+// keep its access override across the exec, so that permissions bind it as
+// they bind anyone (status kCannotDropRights when that cannot be done).
+pid_t spawn(const std::vector<std::string>& args, const fs::path& cwd, int out, int err, bool ownerRights) {
   pid_t pid = ::fork();
-  if (pid == 0) {
-    int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int in = ::open("/dev/null", O_RDONLY);
-    if (out < 0 || err < 0 || in < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
-    ::dup2(in, 0);
-    ::dup2(out, 1);
-    ::dup2(err, 2);
-    ::setenv("LC_ALL", "C", 1);
-    ::unsetenv("NO_COLOR");
-    std::vector<char*> argv;
-    static std::string program = QUILLMARK_CLI_PATH;
-    argv.push_back(program.data());
-    std::vector<std::string> copy = args;
-    for (std::string& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ::execv(program.c_str(), argv.data());
-    ::_exit(127);
-  }
-  Outcome r;
+  if (pid != 0) return pid;
+  int in = ::open("/dev/null", O_RDONLY);
+  if (out < 0 || err < 0 || in < 0 || ::chdir(cwd.c_str()) != 0) ::_exit(127);
+  if (ownerRights && ::geteuid() == 0 &&
+      (::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE) != 0 || ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH) != 0))
+    ::_exit(kCannotDropRights);
+  ::dup2(in, 0);
+  ::dup2(out, 1);
+  ::dup2(err, 2);
+  ::setenv("LC_ALL", "C", 1);
+  ::unsetenv("NO_COLOR");
+  std::vector<char*> argv;
+  static std::string program = QUILLMARK_CLI_PATH;
+  argv.push_back(program.data());
+  std::vector<std::string> copy = args;
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  ::alarm(kSecondsAllowed);
+  ::execv(program.c_str(), argv.data());
+  ::_exit(127);
+}
+
+int waitFor(pid_t pid) {
   int status = 0;
   ::waitpid(pid, &status, 0);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs the program in `cwd`, its output into files.
+Outcome cli(const std::vector<std::string>& args, const fs::path& cwd, bool ownerRights = false) {
+  const fs::path outFile = cwd / ".stdout", errFile = cwd / ".stderr";
+  const int out = ::open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  Outcome r;
+  r.status = waitFor(spawn(args, cwd, out, err, ownerRights));
+  ::close(out);
+  ::close(err);
   r.out = readFile(outFile);
   r.err = readFile(errFile);
   fs::remove(outFile);
@@ -67,9 +91,31 @@ Outcome cli(const std::vector<std::string>& args, const fs::path& cwd) {
   return r;
 }
 
+// Gives back the owner's rights on paths a test closed, so that they can be
+// removed with the test's folder.
+struct ReopenAtEnd {
+  std::vector<fs::path> paths;
+  ~ReopenAtEnd() {
+    std::error_code ec;
+    for (const fs::path& p : paths) fs::permissions(p, fs::perms::owner_all, ec);
+  }
+};
+
+// A JPEG whose EXIF carries `preview` as its embedded preview picture.
+std::string photoWithPreview(const std::string& preview) {
+  qmtest::TiffBuilder b;
+  int ifd0 = b.addIfd(), ifd1 = b.addIfd();
+  b.ascii(ifd0, 0x0132, "2004:06:12 14:30:05").next(ifd0, ifd1);
+  int blob = b.blob(preview);
+  b.shortValue(ifd1, 0x0103, 6).blobPointer(ifd1, 0x0201, blob).longValue(ifd1, 0x0202, uint32_t(preview.size()));
+  return qmtest::jpegFile({qmtest::exifSegment(b.build())});
+}
+
 struct Cli : ::testing::Test {
   qmtest::TempDir dir;
-  Outcome run(const std::vector<std::string>& args) { return cli(args, dir.path()); }
+  Outcome run(const std::vector<std::string>& args, bool ownerRights = false) {
+    return cli(args, dir.path(), ownerRights);
+  }
   void photo(std::string_view name, std::string_view date = "2004:06:12 14:30:05") {
     dir.writeFile(name, qmtest::photoWithDate(date, std::string("bytes of ") + std::string(name)));
   }
@@ -215,12 +261,7 @@ TEST_F(Cli, LogAndPreviewUseLineFeedsAndColoursOnlyWhenAsked) {
 
 TEST_F(Cli, ThumbnailWritesTheEmbeddedPreviewAndNeverOverwritesUnasked) {
   const std::string tiny = qmtest::encodeJpeg(16, 8, 10, 200, 10);
-  qmtest::TiffBuilder b;
-  int ifd0 = b.addIfd(), ifd1 = b.addIfd();
-  b.ascii(ifd0, 0x0132, "2004:06:12 14:30:05").next(ifd0, ifd1);
-  int blob = b.blob(tiny);
-  b.shortValue(ifd1, 0x0103, 6).blobPointer(ifd1, 0x0201, blob).longValue(ifd1, 0x0202, uint32_t(tiny.size()));
-  dir.writeFile("with.jpg", qmtest::jpegFile({qmtest::exifSegment(b.build())}));
+  dir.writeFile("with.jpg", photoWithPreview(tiny));
   photo("without.jpg");
 
   Outcome none = run({"thumbnail", "without.jpg", "-o", "out.jpg"});
@@ -244,6 +285,145 @@ TEST_F(Cli, ThumbnailWritesTheEmbeddedPreviewAndNeverOverwritesUnasked) {
   std::vector<std::string> names;
   for (const auto& [name, bytes] : snapshot(dir.path())) names.push_back(name);
   EXPECT_EQ(names, (std::vector<std::string>{"out.jpg", "with.jpg", "without.jpg"}));
+}
+
+TEST_F(Cli, UnknownCommandIsNamedWithTheCommandsThereAre) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"bogus"}, {"--color", "never", "bogus", "x"}}) {
+    SCOPED_TRACE(args.size());
+    Outcome r = run(args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err,
+              "quillmark-cli: unknown command 'bogus'; the commands are: formats, preview, rename, report, thumbnail\n"
+              "Run with --help for more information.\n");
+  }
+}
+
+TEST_F(Cli, InputThatCannotBeReadFailsWithTheSystemsReason) {
+  fs::create_directory(dir.path() / "closed");
+  photo("closed/a.jpg");
+  photo("locked.jpg");
+  ASSERT_EQ(::mkfifo(dir.pathOf("pipe.jpg").c_str(), 0644), 0);
+  ReopenAtEnd reopen{{dir.path() / "closed", dir.path() / "locked.jpg"}};
+  for (const fs::path& p : reopen.paths) fs::permissions(p, fs::perms::none);
+
+  const std::vector<std::pair<std::string, std::string>> inputs = {
+      {"pipe.jpg", "not a regular file"}, {"locked.jpg", "Permission denied"}, {"closed/a.jpg", "Permission denied"}};
+  const std::vector<std::vector<std::string>> commands = {{"report"}, {"preview"}, {"thumbnail", "-o", "out.jpg"}};
+  for (const auto& [input, reason] : inputs) {
+    for (std::vector<std::string> args : commands) {
+      args.insert(args.begin() + 1, input);
+      SCOPED_TRACE(args[0] + " " + input);
+      Outcome r = run(args, true);
+      if (r.status == kCannotDropRights) GTEST_SKIP() << "root's access override cannot be dropped here";
+      EXPECT_EQ(r.status, 1);
+      EXPECT_EQ(r.err, "quillmark-cli: " + input + ": " + reason + "\n");
+      EXPECT_EQ(r.out, "");
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir.path() / "out.jpg"));
+}
+
+TEST_F(Cli, RenameNamesThePathsItCouldNotReadAndFails) {
+  struct Case {
+    const char* what;
+    std::string path, reason;
+    void (*make)(const fs::path& folder);
+  };
+  const std::vector<Case> cases = {
+      {"sub-folder without permissions", "sub", "Permission denied",
+       [](const fs::path& folder) {
+         fs::create_directory(folder / "sub");
+         std::ofstream(folder / "sub" / "b.jpg") << qmtest::photoWithDate("2004:06:12 14:30:05", "b");
+         fs::permissions(folder / "sub", fs::perms::none);
+       }},
+      {"link that loops", "loop", "Too many levels of symbolic links",
+       [](const fs::path& folder) { fs::create_symlink("loop", folder / "loop"); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qmtest::TempDir folder;
+    ReopenAtEnd reopen{{folder.path() / c.path}};
+    folder.writeFile("a.jpg", qmtest::photoWithDate("2004:06:12 14:30:05", "a"));
+    c.make(folder.path());
+    Outcome r = cli({"rename", "-f", "[IYEAR]-[NUMBER]", "."}, folder.path(), true);
+    if (r.status == kCannotDropRights) GTEST_SKIP() << "root's access override cannot be dropped here";
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.err.find("quillmark-cli: cannot read " + (folder.path() / c.path).string() + ": " + c.reason + "\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("1 renamed, 0 unchanged, 0 not renamed, 1 paths not read\n"), std::string::npos) << r.out;
+    EXPECT_TRUE(fs::exists(folder.path() / "2004-01.jpg"));
+  }
+}
+
+TEST_F(Cli, RenameKilledMidwayHasLoggedEveryMoveItMade) {
+  // More log than a one-page pipe and the standard output's buffer hold: the
+  // run stops at a write that cannot go through, and is killed there.
+  constexpr int kPhotos = 300;
+  for (int i = 0; i < kPhotos; ++i) photo("photo_" + std::to_string(1000 + i) + ".jpg");
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+  ::fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096);
+  const int err = ::open((dir.path() / ".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const pid_t pid = spawn({"rename", "-f", "[NAME]-moved[EXT]", "."}, dir.path(), pipeEnds[1], err, false);
+  ::close(pipeEnds[1]);
+  ::close(err);
+
+  auto moved = [this] {
+    int n = 0;
+    for (const auto& e : fs::directory_iterator(dir.path())) n += e.path().string().ends_with("-moved.jpg");
+    return n;
+  };
+  int count = -1, stillFor = 0;
+  for (int polls = 0; polls < 400 && stillFor < 5; ++polls) {
+    ::usleep(50 * 1000);
+    const int now = moved();
+    stillFor = now == count ? stillFor + 1 : 0;
+    count = now;
+  }
+  ::kill(pid, SIGKILL);
+  waitFor(pid);
+  std::string log;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) log.append(buffer, size_t(n));
+  ::close(pipeEnds[0]);
+
+  int logged = 0;
+  for (size_t at = 0; (at = log.find("\nOk: ", at)) != std::string::npos; ++at)
+    logged += log.find('\n', at + 1) != std::string::npos;
+  const int done = moved();
+  ASSERT_GT(done, 0);
+  ASSERT_LT(done, kPhotos) << "the run was to stop at a full pipe";
+  // The move that was under way when the run was killed may be unlogged.
+  EXPECT_LE(done, logged + 1) << log;
+}
+
+TEST_F(Cli, ThumbnailNeverReplacesItsPhotoNorASpecialFile) {
+  const std::string preview = qmtest::encodeJpeg(16, 8, 10, 200, 10);
+  dir.writeFile("with.jpg", photoWithPreview(preview));
+  dir.writeFile("broken.jpg", photoWithPreview("\xFF\xD8\xFF\xDB" + std::string(400, '\x55') + "\xFF\xD9"));
+  fs::create_hard_link(dir.path() / "with.jpg", dir.path() / "link.jpg");
+  ASSERT_EQ(::mkfifo(dir.pathOf("pipe.jpg").c_str(), 0644), 0);
+  const auto before = snapshot(dir.path());
+  struct Case {
+    std::string input, output, reason;
+  };
+  const std::vector<Case> cases = {
+      {"with.jpg", "with.jpg", "with.jpg is the photo with.jpg itself"},
+      {"with.jpg", "./with.jpg", "./with.jpg is the photo with.jpg itself"},
+      {"with.jpg", "link.jpg", "link.jpg is the photo with.jpg itself"},
+      {"link.jpg", "with.jpg", "with.jpg is the photo link.jpg itself"},
+      {"with.jpg", "pipe.jpg", "pipe.jpg exists and is not a regular file"},
+      {"broken.jpg", "out.jpg", "broken.jpg: the embedded preview is not a JPEG picture"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input + " -o " + c.output);
+    Outcome r = run({"thumbnail", c.input, "-o", c.output, "--force"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(snapshot(dir.path()), before);
+  EXPECT_TRUE(fs::is_fifo(dir.path() / "pipe.jpg"));
 }
 
 }  // namespace
