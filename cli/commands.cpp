@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "metadata/image_reader.hpp"
 #include "metadata/paths.hpp"
@@ -195,7 +196,20 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
 
   naming::BatchHooks hooks;
   hooks.writeCompanion = [&img](naming::OutputSink& companion) { report::ShowReportPane(companion, img, {}); };
-  const naming::BatchOutcome outcome = naming::RunBatch(naming, list, log, options.textFile, hooks);
+  naming::BatchOutcome outcome;
+  if (dryRun) {
+    outcome = naming::RunBatch(naming, list, log, options.textFile, hooks);
+  } else {
+    // A real run is journaled first, so that `undo` can take it back.
+    std::string problem;
+    const std::optional<naming::BatchOutcome> ran =
+        naming::RunJournaledBatch(naming, list, log, options.textFile, hooks, problem);
+    if (!ran) {
+      complain("cannot keep the undo journal, nothing was renamed: " + problem);
+      return kExitFailure;
+    }
+    outcome = *ran;
+  }
 
   std::string summary = std::to_string(outcome.renamed) + (dryRun ? " to rename, " : " renamed, ") +
                         std::to_string(outcome.unchanged) + " unchanged, " + std::to_string(outcome.failed) +

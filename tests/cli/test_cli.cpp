@@ -45,7 +45,15 @@ constexpr int kCannotDropRights = 125;
 // test fails instead of waiting for ever. With `ownerRights`, root does not
 // keep its access override across the exec, so that permissions bind it as
 // they bind anyone (status kCannotDropRights when that cannot be done).
+// Where the runs of the tests keep their undo journals.
+const std::string& stateFolder() {
+  static qmtest::TempDir dir;
+  static const std::string path = dir.path().string();
+  return path;
+}
+
 pid_t spawn(const std::vector<std::string>& args, const fs::path& cwd, int out, int err, bool ownerRights) {
+  const std::string state = stateFolder();
   pid_t pid = ::fork();
   if (pid != 0) return pid;
   int in = ::open("/dev/null", O_RDONLY);
@@ -57,6 +65,7 @@ pid_t spawn(const std::vector<std::string>& args, const fs::path& cwd, int out, 
   ::dup2(out, 1);
   ::dup2(err, 2);
   ::setenv("LC_ALL", "C", 1);
+  ::setenv("QUILLMARK_STATE_DIR", state.c_str(), 1);
   ::unsetenv("NO_COLOR");
   std::vector<char*> argv;
   static std::string program = QUILLMARK_CLI_PATH;
@@ -293,7 +302,7 @@ TEST_F(Cli, UnknownCommandIsNamedWithTheCommandsThereAre) {
     Outcome r = run(args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err,
-              "quillmark-cli: unknown command 'bogus'; the commands are: formats, preview, rename, report, thumbnail\n"
+              "quillmark-cli: unknown command 'bogus'; the commands are: formats, preview, rename, report, thumbnail, undo\n"
               "Run with --help for more information.\n");
   }
 }

@@ -1,7 +1,8 @@
 // A rename with companion text files killed with SIGKILL at random moments:
 // no photo is lost, changed or duplicated, every companion on disk is a whole
-// report, and a second run finishes the work without taking anything left by
-// the killed one for a photo or a companion.
+// report, an undo brings the folder back as it was, and a new run finishes
+// the work without taking anything left by the killed one for a photo or a
+// companion.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -31,15 +32,20 @@ namespace fs = std::filesystem;
 constexpr int kPhotos = 300;
 constexpr int kTrials = 12;
 
-// Starts quillmark-cli in `dir`, its output to /dev/null.
-pid_t startRename(const fs::path& dir) {
+// Starts quillmark-cli in `dir`, its output to /dev/null: a rename with
+// companions, or an undo of the last run.
+pid_t start(const fs::path& dir, bool undo = false) {
+  std::fflush(nullptr);  // the child must not write out the parent's buffered output
   pid_t pid = ::fork();
   if (pid == 0) {
     if (::chdir(dir.c_str()) != 0) ::_exit(127);
     std::FILE* null = std::freopen("/dev/null", "w", stdout);
     (void)null;
     ::setenv("LC_ALL", "C", 1);
-    ::execl(QUILLMARK_CLI_PATH, QUILLMARK_CLI_PATH, "rename", "--text-file", ".", static_cast<char*>(nullptr));
+    if (undo)
+      ::execl(QUILLMARK_CLI_PATH, QUILLMARK_CLI_PATH, "undo", static_cast<char*>(nullptr));
+    else
+      ::execl(QUILLMARK_CLI_PATH, QUILLMARK_CLI_PATH, "rename", "--text-file", ".", static_cast<char*>(nullptr));
     ::_exit(127);
   }
   return pid;
@@ -61,7 +67,7 @@ std::string reportOf(const std::string& path) {
 }
 
 struct Folder {
-  qmtest::TempDir dir;
+  qmtest::TempDir dir, state;
   std::multiset<std::string> photos;           // the bytes of every photo
   std::map<std::string, std::string> reports;  // photo bytes -> report under its first name
 
@@ -77,6 +83,7 @@ struct Folder {
       reports[bytes] = reportOf(dir.writeFile(name, bytes));
       photos.insert(bytes);
     }
+    ::setenv("QUILLMARK_STATE_DIR", state.path().c_str(), 1);
   }
 
   // Checks the folder; `finished`: every photo must also have its companion.
@@ -120,9 +127,9 @@ TEST(KilledRename, LosesNothingAndLeavesOnlyWholeCompanions) {
   auto duration = std::chrono::microseconds(0);
   {
     Folder folder;
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(waitFor(startRename(folder.dir.path())), 0);
-    duration = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    const auto began = std::chrono::steady_clock::now();
+    ASSERT_EQ(waitFor(start(folder.dir.path())), 0);
+    duration = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - began);
     folder.check(true);
   }
 
@@ -132,14 +139,22 @@ TEST(KilledRename, LosesNothingAndLeavesOnlyWholeCompanions) {
     const auto delay =
         std::chrono::microseconds(std::uniform_int_distribution<long>(0, duration.count())(random));
     SCOPED_TRACE("trial " + std::to_string(trial) + ", killed after " + std::to_string(delay.count()) + " us");
-    const pid_t pid = startRename(folder.dir.path());
+    const auto before = qmtest::snapshot(folder.dir.path());
+    const pid_t pid = start(folder.dir.path());
     std::this_thread::sleep_for(delay);
     ::kill(pid, SIGKILL);
     waitFor(pid);
     folder.check(false);
     if (HasFatalFailure()) return;
 
-    EXPECT_EQ(waitFor(startRename(folder.dir.path())), 0) << "the second run did not finish the work";
+    // Undo brings back every name and every byte, the half-made step included.
+    const auto killed = qmtest::snapshot(folder.dir.path());
+    if (killed != before) {
+      EXPECT_EQ(waitFor(start(folder.dir.path(), true)), 0) << "the undo did not finish";
+      EXPECT_EQ(qmtest::snapshot(folder.dir.path()), before) << "the undo did not restore the folder";
+    }
+
+    EXPECT_EQ(waitFor(start(folder.dir.path())), 0) << "the second run did not finish the work";
     folder.check(true);
     if (HasFatalFailure()) return;
   }
