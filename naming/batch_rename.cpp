@@ -47,6 +47,7 @@ class Batch {
   void renameOne(const std::string& path) {
     naming_.EvaluateFile(path, &cache_);
     TNaming& n = naming_;
+    result = FileResult{n.OldPath, n.NewPath, FileStatus::Incomplete, CompanionStatus::None, n.NewTextPath};
     if (!n.NameComplete) {
       log_.WriteRich("ERREUR: ", kErrorImage);
       WriteLine(log_, n.OldPath, kPathStrong);
@@ -59,6 +60,7 @@ class Batch {
       log_.WriteRich(n.OldPath, kDetail8);
       WriteLine(log_, " (Identique au nom d'origine)", kAside8);
       ++outcome.unchanged;
+      result.status = FileStatus::Unchanged;
       companionStep();
       return;
     }
@@ -70,6 +72,7 @@ class Batch {
       WriteLine(log_, "\t\tne peut être renommé en " + n.NewPath, kDetail10);
       WriteLine(log_, "\t\tLe fichier destination existe déjà", kDetail10);
       fail(n.OldPath);
+      result.status = FileStatus::NameTaken;
       n.NameComplete = false;
       return;
     }
@@ -79,6 +82,7 @@ class Batch {
       WriteLine(log_, "\t\tne peut être renommé en " + n.NewPath, kDetail8);
       WriteLine(log_, "\t\t" + fs_.lastError(), kDetail8);
       fail(n.OldPath);
+      result.status = FileStatus::MoveFailed;
       n.NameComplete = false;
       return;
     }
@@ -87,12 +91,27 @@ class Batch {
     noteMove(n.OldPath, n.NewPath);
     renamed_.push_back(n.NewPath);
     ++outcome.renamed;
+    result.status = FileStatus::Renamed;
     companionStep();
   }
 
   // Refills the list: the failures under their old names, or else the renamed
-  // files under their new ones.
+  // files under their new ones. A stopped run keeps the failures and the
+  // files it did not reach, and says where it stopped.
   void finish(FileList& list) {
+    if (outcome.stopped) {
+      std::vector<std::string> rest;
+      while (!list.empty()) rest.push_back(list.takeFirst());
+      for (const std::string& p : failed_) list.appendUnchecked(p);
+      for (const std::string& p : rest) list.appendUnchecked(p);
+      WriteTitle(log_, "Renommage arrêté");
+      WriteLine(log_,
+                std::to_string(outcome.renamed) + " renommés, " + std::to_string(outcome.unchanged) +
+                    " inchangés, " + std::to_string(outcome.failed) + " non renommés, " +
+                    std::to_string(outcome.remaining) + " restent dans la liste",
+                kDetail10);
+      return;
+    }
     if (!failed_.empty()) {
       for (const std::string& p : failed_) list.appendUnchecked(p);
       WriteTitle(log_, "Des erreurs ont été rencontrées");
@@ -103,6 +122,7 @@ class Batch {
   }
 
   BatchOutcome outcome;
+  FileResult result;  // of the image last handled
 
  private:
   // The running numbers remembered for this run must follow every change
@@ -135,6 +155,7 @@ class Batch {
         produced_.insert(n.NewTextPath);
         log_.WriteRich("Ok: ", kOkCompanion);
         WriteLine(log_, n.OldTextPath + " => " + n.NewTextPath, kDetail8);
+        result.companion = CompanionStatus::Moved;
         return;
       }
       if (why.empty()) why = fs_.lastError();
@@ -144,6 +165,7 @@ class Batch {
       WriteLine(log_, "\t\til va rester sur le disque", kDetail8);
       if (!why.empty()) WriteLine(log_, "\t\t" + why, kDetail8);
       ++outcome.companionFailed;
+      result.companion = CompanionStatus::Failed;
       return;
     }
     if (!withTextFile_) return;
@@ -211,6 +233,7 @@ class Batch {
       produced_.insert(path);
       log_.WriteRich("Ok: ", kOkCompanion);
       WriteLine(log_, "Fichier texte créé: " + path, kDetail8);
+      result.companion = CompanionStatus::Written;
       return;
     } catch (const std::exception& e) {
       // Boundary: no failure of one companion file stops the run.
@@ -224,6 +247,7 @@ class Batch {
     WriteLine(log_, path, kPathStrong);
     WriteLine(log_, "\t\tProblème de création du fichier: " + problem, kDetail8);
     ++outcome.companionFailed;
+    result.companion = CompanionStatus::Failed;
   }
 
   TNaming& naming_;
@@ -248,8 +272,14 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
   size_t done = 0;
   // The list empties itself one file at a time, in list order.
   while (!list.empty()) {
+    if (done > 0 && hooks.stopRequested && hooks.stopRequested()) {
+      batch.outcome.stopped = true;
+      batch.outcome.remaining = list.size();
+      break;
+    }
     batch.renameOne(list.takeFirst());
     ++done;
+    if (hooks.fileDone) hooks.fileDone(batch.result);
     if (hooks.progress) hooks.progress(done, total);
   }
   batch.finish(list);

@@ -12,6 +12,18 @@
 
 namespace naming {
 
+// What the run did with one image, and with its companion.
+enum class FileStatus { Renamed, Unchanged, Incomplete, NameTaken, MoveFailed };
+enum class CompanionStatus { None, Moved, Written, Failed };
+
+struct FileResult {
+  std::string oldPath;
+  std::string newPath;  // empty when the name is incomplete
+  FileStatus status = FileStatus::Incomplete;
+  CompanionStatus companion = CompanionStatus::None;
+  std::string companionPath;  // the companion's new name (moved, written or meant to be)
+};
+
 struct BatchHooks {
   // Before the run: clear the list's selection, refresh the display, push the
   // format and user text onto their histories.
@@ -21,6 +33,10 @@ struct BatchHooks {
   std::function<void(OutputSink& companion)> writeCompanion;
   // After each file: files done out of total.
   std::function<void(size_t done, size_t total)> progress;
+  // After each file, what became of it (before `progress`).
+  std::function<void(const FileResult& result)> fileDone;
+  // Asked before each file after the first: true stops the run there.
+  std::function<bool()> stopRequested;
 };
 
 struct BatchOutcome {
@@ -28,11 +44,14 @@ struct BatchOutcome {
   size_t unchanged = 0;  // already right
   size_t failed = 0;     // incomplete, destination exists, move failed
   size_t companionFailed = 0;  // companion text files not renamed or not written
-  bool allRenamed() const { return failed == 0; }
+  bool stopped = false;   // stopped on request before the end of the list
+  size_t remaining = 0;   // files not reached when stopped
+  bool allRenamed() const { return failed == 0 && !stopped; }
 };
 
 // Runs the whole batch on `list` (emptied and refilled with the failures, or
-// else the renamed files). Every file operation, companion files included,
+// else the renamed files; after a stop, with the failures and the files not
+// reached). Every file operation, companion files included,
 // goes through naming.Files(), so a simulated file system gives a dry run.
 BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
                       const BatchHooks& hooks);

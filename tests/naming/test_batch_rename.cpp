@@ -511,6 +511,36 @@ TEST(BatchRename, ADryRunChangesNothingAndForetellsTheRealRun) {
 
 // Random folders, formats and digit counts: whatever happens, every photo's
 // bytes are still there exactly once, and the final list names existing files.
+// A run stopped on request: the files reached are handled and reported one by
+// one, the others stay listed after the failures, and the log says so.
+TEST(BatchRename, AStoppedRunKeepsTheFailuresAndTheFilesNotReached) {
+  Bench t;
+  t.photo("a.jpg");
+  t.dir.writeFile("b.jpg", qmtest::photoWithoutExif());
+  t.photo("c.jpg", "2005:01:01 00:00:00");
+  t.photo("d.jpg", "2006:01:01 00:00:00");
+  t.add({"a.jpg", "b.jpg", "c.jpg", "d.jpg"});
+  std::vector<naming::FileResult> results;
+  t.hooks.fileDone = [&](const naming::FileResult& r) { results.push_back(r); };
+  t.hooks.stopRequested = [&] { return results.size() == 2; };
+  const naming::BatchOutcome o = t.run("[IYEAR]-[NAME]", true);
+
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(results[0].status, naming::FileStatus::Renamed);
+  EXPECT_EQ(results[0].newPath, t.at("2004-a.jpg"));
+  EXPECT_EQ(results[0].companion, naming::CompanionStatus::Written);
+  EXPECT_EQ(results[0].companionPath, t.at("2004-a.exif.txt"));
+  EXPECT_EQ(results[1].status, naming::FileStatus::Incomplete);
+  EXPECT_TRUE(o.stopped);
+  EXPECT_EQ(o.remaining, 2u);
+  EXPECT_FALSE(o.allRenamed());
+  EXPECT_EQ(t.listNames(), (std::vector<std::string>{"b.jpg", "c.jpg", "d.jpg"}));
+  EXPECT_TRUE(t.exists("c.jpg") && t.exists("d.jpg"));
+  EXPECT_NE(t.log.text().find("\r\nRenommage arrêté\r\n\r\n1 renommés, 0 inchangés, 1 non renommés, 2 restent dans la liste"),
+            std::string::npos)
+      << t.log.text();
+}
+
 TEST(BatchRename, ARandomBatchNeverLosesOrDuplicatesAPhoto) {
   std::mt19937 random(20240612);
   const std::vector<std::string> formats = {"[IYEAR]-[NUMBER]", "[IYEAR][IMONTH]", "[NAME]", naming::DefaultFormat(),
