@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 
 #include "metadata/image_reader.hpp"
 #include "support/exif_builder.hpp"
+#include "support/fifo_watchdog.hpp"
 #include "support/jpeg_encode.hpp"
 #include "support/temp_dir.hpp"
 
@@ -136,27 +138,45 @@ TEST_F(ImageReader, ExtensionChoosesTheReader) {
   }
 }
 
-TEST_F(ImageReader, MissingAndUnreadableFiles) {
-  read(jpegFile({exifApp1()}));
-  EXPECT_FALSE(img.ReadFile(dir.pathOf("missing.jpg")));
-  EXPECT_EQ(img.StatusText, "");
-  EXPECT_EQ(img.SourcePath, "");
-  EXPECT_EQ(img.FileBytes, 0);
-  EXPECT_EQ(img.ExifInfo, nullptr);
-
-  // A socket exists but cannot be opened, even by the superuser.
-  const std::string path = dir.pathOf("socket.jpg");
+// A bound socket exists but cannot be opened, even by the superuser.
+int bindSocket(const std::string& path) {
   int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
-  ASSERT_LT(path.size(), sizeof addr.sun_path);
+  if (fd < 0 || path.size() >= sizeof addr.sun_path) return -1;
   std::strcpy(addr.sun_path, path.c_str());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  EXPECT_FALSE(img.ReadFile(path));
-  EXPECT_EQ(img.StatusText, "Illegal Exif construction");
-  EXPECT_EQ(img.SourcePath, path);
-  ::close(fd);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return -1;
+  return fd;
+}
+
+TEST_F(ImageReader, FilesThatCannotBeOpenedAreNoDecodeFaultAndNeverWaitedFor) {
+  ASSERT_EQ(::mkfifo(dir.pathOf("fifo.jpg").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(dir.pathOf("fifo.tif").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(dir.pathOf("folder.jpg").c_str(), 0700), 0);
+  const int socket = bindSocket(dir.pathOf("socket.jpg"));
+  ASSERT_GE(socket, 0);
+  struct Case {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"missing.jpg", "No such file or directory"}, {"folder.jpg", "not a regular file"},
+      {"fifo.jpg", "not a regular file"},           {"fifo.tif", "not a regular file"},
+      {"socket.jpg", "No such device or address"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(read(jpegFile({exifApp1()})));
+    bool ok = true;
+    const std::string path = dir.pathOf(c.name);
+    EXPECT_TRUE(finishesWithoutWaiting(path, [&] { ok = img.ReadFile(path); }));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(img.OpenError, c.reason);
+    EXPECT_EQ(img.StatusText, "");
+    EXPECT_EQ(img.SourcePath, "");
+    EXPECT_EQ(img.FileBytes, 0);
+    EXPECT_EQ(img.ExifInfo, nullptr);
+  }
+  ::close(socket);
 }
 
 TEST_F(ImageReader, FileFactsAreTheRealSizeAndLastWriteTimeToTheSecond) {
