@@ -92,15 +92,15 @@ TimgData::~TimgData() = default;
 
 bool TimgData::ReadFile(const std::string& path) {
   Reset();
-  std::unique_ptr<tFileSource> file = tFileSource::Open(path, OpenError);
+  std::shared_ptr<const tFileSource> file = tFileSource::Open(path, OpenError);
   if (!file) return false;
   SourcePath = path;
   FileTime = TDateTime::fromTimeT(file->ModifiedTime());
   FileBytes = file->Size();
 
   const std::string ext = toLower(extensionOf(path));
-  if (isJpegExtension(ext)) return readSource(*file, ImageKind::Jpeg);
-  if (isTiffExtension(ext)) return readSource(*file, ImageKind::Tiff);
+  if (isJpegExtension(ext)) return readSource(file, ImageKind::Jpeg);
+  if (isTiffExtension(ext)) return readSource(file, ImageKind::Tiff);
   StatusText = "Not an EXIF file";
   return false;
 }
@@ -108,21 +108,23 @@ bool TimgData::ReadFile(const std::string& path) {
 bool TimgData::ReadBytes(std::string_view bytes, ImageKind kind) {
   Reset();
   FileBytes = static_cast<int64_t>(bytes.size());
-  return readSource(tMemorySource(bytes), kind);
+  return readSource(std::make_shared<tMemorySource>(bytes), kind);
 }
 
-bool TimgData::readSource(const tByteSource& source, ImageKind kind) {
+bool TimgData::readSource(const std::shared_ptr<const tByteSource>& source, ImageKind kind) {
+  bool ok = false;
   try {
     StatusText = "Not an EXIF file";
-    if (!(kind == ImageKind::Jpeg ? ReadJpeg(source) : ReadTiff(source))) return false;
+    ok = kind == ImageKind::Jpeg ? ReadJpeg(*source) : ReadTiff(source);
     // A header fault of the EXIF segment stays visible to the report and the
     // summaries; the texts of a walk that went on are not errors of the read.
-    if (!exifHeaderFault_) StatusText = "<none>";
-    return true;
+    if (ok && !exifHeaderFault_) StatusText = "<none>";
   } catch (const std::exception&) {
     StatusText = "Illegal Exif construction";
-    return false;
   }
+  // Everything is decoded by now: the source (the open file) is let go.
+  Buffer.release();
+  return ok;
 }
 
 void TimgData::Reset() {
@@ -135,6 +137,7 @@ void TimgData::Reset() {
   FileBytes = 0;
   ExifInfo.reset();
   IptcInfo.reset();
+  Buffer = tByteStore();
   BigEndian = false;
   exifHeaderFault_ = false;
 }
@@ -254,12 +257,12 @@ void TimgData::DecodeExifSegment() {
   ExifInfo->ComputeDerivedFacts();
 }
 
-bool TimgData::ReadTiff(const tByteSource& source) {
+bool TimgData::ReadTiff(const std::shared_ptr<const tByteSource>& source) {
   ReadingTiffFlag reading(ReadingTiff);
   try {
-    const int64_t fileSize = source.Size();
+    const int64_t fileSize = source->Size();
     char head[8] = {};
-    const int64_t headBytes = source.ReadAt(0, head, 8);
+    const int64_t headBytes = source->ReadAt(0, head, 8);
     if (headBytes < 2) return false;
     const std::string mark(head, 2);
     if (mark != "II" && mark != "MM") return false;
@@ -270,21 +273,23 @@ bool TimgData::ReadTiff(const tByteSource& source) {
     // as 8, the start of the read buffer.
     tEndInd header;
     header.BigEndian = BigEndian;
-    header.Buffer.assign(head, 8);
+    header.Buffer = ByteString(head, 8);
     const uint32_t named = headBytes == 8 ? static_cast<uint32_t>(header.Read32(5)) : 8u;
     const int64_t dirOffset = (named < 8 || named >= fileSize) ? 8 : int64_t{named};
 
     // The buffer starts at file offset 8 (offset X is at position X - 7) and
     // holds at least the fixed read; a directory beyond it brings the buffer
     // to 64 KiB past the directory, never past the end of the file. Bytes
-    // beyond the end of a short file read as zero.
+    // beyond the end of a short file read as zero. The store reads the fixed
+    // read at once and any other part only where the walk goes.
     int64_t size = kTiffReadSize;
     const int64_t available = std::max<int64_t>(fileSize - 8, 0);
     size = std::max(size, std::min(dirOffset - 8 + kTiffDirectoryReach, available));
     if (size > std::numeric_limits<int32_t>::max()) throw DecodeFault("TIFF directory out of range");
+    Buffer = tByteStore::Region(source, 8, size);
+
     tSection& slot = Slot(1);
-    slot.Bytes.assign(static_cast<size_t>(size), '\0');
-    source.ReadAt(8, slot.Bytes.data(), std::min(size, available));
+    slot.Bytes.clear();
     slot.Marker = 0;
     slot.Length = static_cast<int32_t>(size);
     SegmentCount = 1;
@@ -292,8 +297,7 @@ bool TimgData::ReadTiff(const tByteSource& source) {
 
     ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
     ExifInfo->FromTiff = ReadingTiff;
-    ExifInfo->Buffer = slot.Bytes;
-    Buffer = slot.Bytes;
+    ExifInfo->Buffer = Buffer;
     ExifInfo->BigEndian = BigEndian;
     ExifInfo->ParseDirectory(static_cast<int32_t>(dirOffset + kTiffFileBase), kTiffFileBase, kMainDirectory,
                              static_cast<int32_t>(size));

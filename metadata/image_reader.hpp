@@ -19,6 +19,8 @@
 
 namespace meta {
 
+// One stored JPEG segment. A TIFF file's read buffer takes slot 1 with
+// Marker 0 and its extent as Length; its bytes are in Buffer alone.
 struct tSection {
   ByteString Bytes;    // the two length bytes as in the file, then the payload
   int32_t Marker = 0;  // the byte after 0xFF (0xE1 for APP1 ...)
@@ -33,6 +35,7 @@ struct RgbImage {
 };
 
 inline constexpr int32_t kTiffReadSize = 256000;
+static_assert(kTiffReadSize == tByteStore::kHeadBytes, "the store reads a TIFF file's fixed read at once");
 inline constexpr int kSegmentSlots = 21;   // slot 21 is never filled
 inline constexpr int kSegmentsScanned = 20;
 
@@ -78,7 +81,7 @@ class TimgData : public tEndInd {
   bool ReadJpeg(const tByteSource& source);
   bool ScanSegments(const tByteSource& source);
   void DecodeExifSegment();
-  bool ReadTiff(const tByteSource& source);
+  bool ReadTiff(const std::shared_ptr<const tByteSource>& source);
 
   bool HasMetadata() const { return ExifSlot || CommentSlot || IptcSlot; }
   bool HasExif() const { return ExifSlot != nullptr; }
@@ -88,7 +91,7 @@ class TimgData : public tEndInd {
   std::string CommentText() const;
 
  private:
-  bool readSource(const tByteSource& source, ImageKind kind);
+  bool readSource(const std::shared_ptr<const tByteSource>& source, ImageKind kind);
   bool exifHeaderFault_ = false;  // DecodeExifSegment met a bad header; its status text is kept
 };
 
