@@ -1,32 +1,175 @@
 #include "metadata/byte_reader.hpp"
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "metadata/byte_source.hpp"
 #include "metadata/faults.hpp"
 
 namespace meta {
 
+// ---- The windowed region ---------------------------------------------------
+
+// Positions 1..head are read when the region is made; window k holds the
+// kWindowBytes positions from head + 1 + k * kWindowBytes, loaded when first
+// read. When kMaxWindows are held, the one read longest ago makes room.
+class tByteStore::Windows {
+ public:
+  Windows(std::shared_ptr<const tByteSource> source, int64_t origin, int64_t extent)
+      : source_(std::move(source)), origin_(origin), extent_(extent) {
+    head_ = load(1, std::min(extent_, kHeadBytes));
+    windows_.reserve(kMaxWindows);
+  }
+
+  int64_t extent() const { return extent_; }
+
+  int64_t held() const {
+    int64_t n = static_cast<int64_t>(head_.size());
+    for (const Window& w : windows_) n += static_cast<int64_t>(w.bytes.size());
+    return n;
+  }
+
+  void release() { source_.reset(); }
+
+  // The positions must lie inside.
+  void read(int64_t position, int64_t count, char* out) {
+    const int64_t head = static_cast<int64_t>(head_.size());
+    while (count > 0) {
+      const char* from;
+      int64_t n;
+      if (position <= head) {
+        from = head_.data() + (position - 1);
+        n = std::min(count, head - position + 1);
+      } else {
+        const int64_t index = (position - head - 1) / kWindowBytes;
+        const int64_t first = head + 1 + index * kWindowBytes;
+        const ByteString& bytes = window(index, first);
+        from = bytes.data() + (position - first);
+        n = std::min(count, first + static_cast<int64_t>(bytes.size()) - position);
+      }
+      std::memcpy(out, from, static_cast<size_t>(n));
+      out += n;
+      position += n;
+      count -= n;
+    }
+  }
+
+ private:
+  struct Window {
+    int64_t index;
+    ByteString bytes;
+    uint64_t lastRead;
+  };
+
+  // `count` positions from `first`, zeros past the end of the source.
+  ByteString load(int64_t first, int64_t count) const {
+    if (!source_)
+      throw DecodeFault("Position " + std::to_string(first) + " was not read while the file was open");
+    ByteString bytes(static_cast<size_t>(count), '\0');
+    source_->ReadAt(origin_ + first - 1, bytes.data(), count);
+    return bytes;
+  }
+
+  const ByteString& window(int64_t index, int64_t first) {
+    ++clock_;
+    for (Window& w : windows_) {
+      if (w.index == index) {
+        w.lastRead = clock_;
+        return w.bytes;
+      }
+    }
+    ByteString bytes = load(first, std::min(kWindowBytes, extent_ - first + 1));
+    if (windows_.size() < static_cast<size_t>(kMaxWindows)) {
+      windows_.push_back(Window{index, std::move(bytes), clock_});
+      return windows_.back().bytes;
+    }
+    Window& oldest =
+        *std::min_element(windows_.begin(), windows_.end(),
+                          [](const Window& a, const Window& b) { return a.lastRead < b.lastRead; });
+    oldest = Window{index, std::move(bytes), clock_};
+    return oldest.bytes;
+  }
+
+  std::shared_ptr<const tByteSource> source_;  // none once released
+  int64_t origin_;
+  int64_t extent_;
+  ByteString head_;
+  std::vector<Window> windows_;
+  uint64_t clock_ = 0;
+};
+
+// ---- tByteStore ------------------------------------------------------------
+
+tByteStore::tByteStore(ByteString bytes) : whole_(std::make_shared<const ByteString>(std::move(bytes))) {}
+
+tByteStore tByteStore::Region(std::shared_ptr<const tByteSource> source, int64_t origin, int64_t extent) {
+  tByteStore store;
+  store.region_ = std::make_shared<Windows>(std::move(source), origin, std::max<int64_t>(extent, 0));
+  return store;
+}
+
+int64_t tByteStore::size() const {
+  if (region_) return region_->extent();
+  return whole_ ? static_cast<int64_t>(whole_->size()) : 0;
+}
+
+bool tByteStore::read(int64_t position, int64_t count, char* out) const {
+  if (!inside(position, count)) return false;
+  if (region_)
+    region_->read(position, count, out);
+  else if (count > 0)
+    std::memcpy(out, whole_->data() + (position - 1), static_cast<size_t>(count));
+  return true;
+}
+
+ByteString tByteStore::copy(int64_t position, int64_t count) const {
+  if (position < 1) position = 1;
+  count = std::min({count, size() - (position - 1), kMaxCopyBytes});
+  if (count <= 0) return {};
+  ByteString bytes(static_cast<size_t>(count), '\0');
+  read(position, count, bytes.data());
+  return bytes;
+}
+
+int64_t tByteStore::heldBytes() const {
+  if (region_) return region_->held();
+  return whole_ ? static_cast<int64_t>(whole_->size()) : 0;
+}
+
+void tByteStore::release() {
+  if (region_) region_->release();
+}
+
+bool tByteStore::equals(std::string_view bytes) const {
+  if (size() != static_cast<int64_t>(bytes.size())) return false;
+  ByteString all(bytes.size(), '\0');
+  read(1, size(), all.data());
+  return all == bytes;
+}
+
+// ---- tEndInd ---------------------------------------------------------------
+
 namespace {
-[[noreturn]] void outOfRange(int64_t position, int width, size_t size) {
+[[noreturn]] void outOfRange(int64_t position, int width, int64_t size) {
   throw DecodeFault("Range check error: " + std::to_string(width) + " bytes at position " +
                     std::to_string(position) + " of a " + std::to_string(size) + "-byte buffer");
-}
-inline uint32_t byteAt(const ByteString& b, int64_t position) {
-  return static_cast<unsigned char>(b[static_cast<size_t>(position - 1)]);
 }
 }  // namespace
 
 int32_t tEndInd::Read16(int64_t position) const {
-  if (!rangeInside(Buffer, position, 2)) outOfRange(position, 2, Buffer.size());
-  uint32_t a = byteAt(Buffer, position), b = byteAt(Buffer, position + 1);
-  return static_cast<int32_t>(BigEndian ? (a << 8 | b) : (b << 8 | a));
+  unsigned char b[2];
+  if (!Buffer.read(position, 2, reinterpret_cast<char*>(b))) outOfRange(position, 2, Buffer.size());
+  const uint32_t first = b[0], second = b[1];
+  return static_cast<int32_t>(BigEndian ? (first << 8 | second) : (second << 8 | first));
 }
 
 int32_t tEndInd::Read32(int64_t position) const {
-  if (!rangeInside(Buffer, position, 4)) outOfRange(position, 4, Buffer.size());
+  unsigned char b[4];
+  if (!Buffer.read(position, 4, reinterpret_cast<char*>(b))) outOfRange(position, 4, Buffer.size());
   uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) {
-    uint32_t byte = byteAt(Buffer, BigEndian ? position + i : position + 3 - i);
-    v = v << 8 | byte;
-  }
+  for (int i = 0; i < 4; ++i) v = v << 8 | b[BigEndian ? i : 3 - i];
   return static_cast<int32_t>(v);
 }
 

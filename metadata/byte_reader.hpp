@@ -2,17 +2,73 @@
 // tEndInd: a byte order plus the bytes that its reads address. Positions are
 // 1-based and signed 32-bit, so the directory arithmetic (entry i at
 // P + 2 + 12 * i, value at offset + base) reads as the file layout is written.
-// This is the only place that turns a 1-based position into an index.
+// This file (the reads and the byte store under them) is the only place that
+// turns a 1-based position into an index.
 #include <cstdint>
+#include <memory>
+#include <string_view>
 
 #include "metadata/text.hpp"
 
 namespace meta {
 
+class tByteSource;
+
+// A copy out of a byte store never holds more than this many bytes, whatever
+// count a file states: as much as the fixed head read of a TIFF file, so that
+// any value lying there comes out whole.
+inline constexpr int64_t kMaxCopyBytes = 256000;
+
+// tByteStore: the bytes a reader addresses, positions 1..size(). Either held
+// whole (a JPEG segment, a maker-note block), or a region of a source that is
+// read on demand: its head at once, then fixed windows around the places
+// actually read, under a fixed cap on the bytes held. So no offset or length
+// written in a file ever sizes a buffer. Copies of a store share its bytes.
+class tByteStore {
+ public:
+  // The positions of a region before this are read when it is made.
+  static constexpr int64_t kHeadBytes = 256000;
+  static constexpr int64_t kWindowBytes = 64 * 1024;
+  static constexpr int kMaxWindows = 64;
+
+  tByteStore() = default;
+  tByteStore(ByteString bytes);  // NOLINT(google-explicit-constructor): `Buffer = bytes` holds them
+
+  // `extent` positions, position 1 at source offset `origin`; positions past
+  // the end of the source read as zero bytes.
+  static tByteStore Region(std::shared_ptr<const tByteSource> source, int64_t origin, int64_t extent);
+
+  int64_t size() const;
+  bool inside(int64_t position, int64_t count) const {
+    return position >= 1 && count >= 0 && position - 1 <= size() - count;
+  }
+  // The `count` bytes from `position` into `out`; false, and nothing copied,
+  // unless they all lie inside.
+  bool read(int64_t position, int64_t count, char* out) const;
+  // See copyClamped; at most kMaxCopyBytes.
+  ByteString copy(int64_t position, int64_t count) const;
+
+  // Bytes in memory now (a region's head and loaded windows).
+  int64_t heldBytes() const;
+  // Ends the reads from a region's source: what was loaded stays readable,
+  // any other position faults from now on. The reader calls it once a file
+  // has been read, so that no file stays open behind a kept result.
+  void release();
+
+  // The whole content compared with `bytes` (tests).
+  bool equals(std::string_view bytes) const;
+  friend bool operator==(const tByteStore& store, std::string_view bytes) { return store.equals(bytes); }
+
+ private:
+  class Windows;
+  std::shared_ptr<const ByteString> whole_;
+  std::shared_ptr<Windows> region_;
+};
+
 class tEndInd {
  public:
   bool BigEndian = false;  // true: "MM" (Motorola order); false: "II" (Intel order)
-  ByteString Buffer;
+  tByteStore Buffer;
 
   virtual ~tEndInd() = default;
 
@@ -29,10 +85,17 @@ class tEndInd {
 // partly outside is cut at the end, one wholly outside is empty, and a
 // position below 1 is read from position 1.
 ByteString copyClamped(const ByteString& buf, int64_t position, int64_t count);
+// The same from a store, cut at kMaxCopyBytes as well.
+inline ByteString copyClamped(const tByteStore& buf, int64_t position, int64_t count) {
+  return buf.copy(position, count);
+}
 
 // True when the `count` bytes from `position` lie inside `buf` (64-bit safe).
 inline bool rangeInside(const ByteString& buf, int64_t position, int64_t count) {
   return position >= 1 && count >= 0 && position - 1 <= static_cast<int64_t>(buf.size()) - count;
+}
+inline bool rangeInside(const tByteStore& buf, int64_t position, int64_t count) {
+  return buf.inside(position, count);
 }
 
 }  // namespace meta

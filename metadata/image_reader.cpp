@@ -2,11 +2,8 @@
 // (or the head of a TIFF file) and hands them to the decoders.
 #include "metadata/image_reader.hpp"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <limits>
 
 #include "metadata/faults.hpp"
@@ -39,11 +36,48 @@ class ReadingTiffFlag {
   bool& flag_;
 };
 
-bool isFile(const std::string& path) {
-  std::error_code ec;
-  auto st = std::filesystem::status(path, ec);
-  return !ec && std::filesystem::exists(st) && !std::filesystem::is_directory(st);
-}
+// Reads a source from its start, in order, through a small buffer: a byte at
+// a time or a run of bytes, as the segment scan takes them.
+class SequentialReader {
+ public:
+  explicit SequentialReader(const tByteSource& source) : source_(source) {}
+
+  bool get(int& byte) {
+    if (next_ == end_ && !refill()) return false;
+    byte = static_cast<unsigned char>(buffer_[next_++]);
+    return true;
+  }
+
+  // False when the source ends before `count` bytes.
+  bool read(char* out, int64_t count) {
+    while (count > 0) {
+      if (next_ == end_ && !refill()) return false;
+      const int64_t n = std::min(count, end_ - next_);
+      std::memcpy(out, buffer_.data() + next_, static_cast<size_t>(n));
+      next_ += n;
+      out += n;
+      count -= n;
+    }
+    return true;
+  }
+
+ private:
+  bool refill() {
+    end_ = source_.ReadAt(offset_, buffer_.data(), static_cast<int64_t>(buffer_.size()));
+    offset_ += end_;
+    next_ = 0;
+    return end_ > 0;
+  }
+
+  const tByteSource& source_;
+  std::array<char, 8192> buffer_{};
+  int64_t offset_ = 0;  // source offset of the byte after the buffered ones
+  int64_t next_ = 0;
+  int64_t end_ = 0;
+};
+
+bool isJpegExtension(const std::string& ext) { return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe"; }
+bool isTiffExtension(const std::string& ext) { return ext == ".tif" || ext == ".tiff" || ext == ".nef"; }
 
 // First position (0-based) of `needle` in `hay`, or npos.
 size_t findBytes(const ByteString& hay, std::string_view needle, size_t from = 0) {
@@ -58,38 +92,39 @@ TimgData::~TimgData() = default;
 
 bool TimgData::ReadFile(const std::string& path) {
   Reset();
-  if (!isFile(path)) {
-    OpenError = "not a regular file";
-    return false;
-  }
-  ReadFileFacts(path);
-  try {
-    StatusText = "Not an EXIF file";
-    const std::string ext = toLower(extensionOf(path));
-    bool ok = false;
-    if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe")
-      ok = ReadJpeg(path);
-    else if (ext == ".tif" || ext == ".tiff" || ext == ".nef")
-      ok = ReadTiff(path);
-    else
-      return false;
-    if (!ok) return false;
-    // A header fault of the EXIF segment stays visible to the report and the
-    // summaries; the texts of a walk that went on are not errors of the read.
-    if (!exifHeaderFault_) StatusText = "<none>";
-    return true;
-  } catch (const std::exception&) {
-    StatusText = "Illegal Exif construction";
-    return false;
-  }
+  std::shared_ptr<const tFileSource> file = tFileSource::Open(path, OpenError);
+  if (!file) return false;
+  SourcePath = path;
+  FileTime = TDateTime::fromTimeT(file->ModifiedTime());
+  FileBytes = file->Size();
+
+  const std::string ext = toLower(extensionOf(path));
+  if (isJpegExtension(ext)) return readSource(file, ImageKind::Jpeg);
+  if (isTiffExtension(ext)) return readSource(file, ImageKind::Tiff);
+  StatusText = "Not an EXIF file";
+  return false;
 }
 
-void TimgData::ReadFileFacts(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return;
-  SourcePath = path;
-  FileTime = TDateTime::fromTimeT(st.st_mtime);
-  FileBytes = static_cast<int64_t>(st.st_size);
+bool TimgData::ReadBytes(std::string_view bytes, ImageKind kind) {
+  Reset();
+  FileBytes = static_cast<int64_t>(bytes.size());
+  return readSource(std::make_shared<tMemorySource>(bytes), kind);
+}
+
+bool TimgData::readSource(const std::shared_ptr<const tByteSource>& source, ImageKind kind) {
+  bool ok = false;
+  try {
+    StatusText = "Not an EXIF file";
+    ok = kind == ImageKind::Jpeg ? ReadJpeg(*source) : ReadTiff(source);
+    // A header fault of the EXIF segment stays visible to the report and the
+    // summaries; the texts of a walk that went on are not errors of the read.
+    if (ok && !exifHeaderFault_) StatusText = "<none>";
+  } catch (const std::exception&) {
+    StatusText = "Illegal Exif construction";
+  }
+  // Everything is decoded by now: the source (the open file) is let go.
+  Buffer.release();
+  return ok;
 }
 
 void TimgData::Reset() {
@@ -102,28 +137,23 @@ void TimgData::Reset() {
   FileBytes = 0;
   ExifInfo.reset();
   IptcInfo.reset();
+  Buffer = tByteStore();
   BigEndian = false;
   exifHeaderFault_ = false;
 }
 
-bool TimgData::ReadJpeg(const std::string& path) {
+bool TimgData::ReadJpeg(const tByteSource& source) {
   ReadingTiff = false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) throw DecodeFault("Cannot open " + path);
   try {
-    return ScanSegments(in);
+    return ScanSegments(source);
   } catch (const std::exception&) {
     return false;  // a fault while scanning or decoding fails the read; what was stored stays
   }
 }
 
-bool TimgData::ScanSegments(std::istream& in) {
-  auto readByte = [&in](int& byte) {
-    int c = in.get();
-    if (c == std::char_traits<char>::eof()) return false;
-    byte = c;
-    return true;
-  };
+bool TimgData::ScanSegments(const tByteSource& source) {
+  SequentialReader in(source);
+  auto readByte = [&in](int& byte) { return in.get(byte); };
 
   int b1 = 0, b2 = 0;
   if (!readByte(b1) || !readByte(b2) || b1 != 0xFF || b2 != 0xD8) return false;
@@ -147,10 +177,8 @@ bool TimgData::ScanSegments(std::istream& in) {
     ByteString bytes(static_cast<size_t>(length), '\0');
     bytes[0] = static_cast<char>(hi);
     bytes[1] = static_cast<char>(lo);
-    if (length > 2) {
-      in.read(bytes.data() + 2, length - 2);
-      if (in.gcount() != length - 2) return HasMetadata();  // the file ends inside the segment
-    }
+    // The file may end inside the segment.
+    if (length > 2 && !in.read(bytes.data() + 2, length - 2)) return HasMetadata();
 
     ++SegmentCount;
     tSection& slot = Slot(SegmentCount);
@@ -229,18 +257,13 @@ void TimgData::DecodeExifSegment() {
   ExifInfo->ComputeDerivedFacts();
 }
 
-bool TimgData::ReadTiff(const std::string& path) {
+bool TimgData::ReadTiff(const std::shared_ptr<const tByteSource>& source) {
   ReadingTiffFlag reading(ReadingTiff);
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) throw DecodeFault("Cannot open " + path);
   try {
-    in.seekg(0, std::ios::end);
-    const int64_t fileSize = static_cast<int64_t>(in.tellg());
-    in.seekg(0, std::ios::beg);
-
+    const int64_t fileSize = source->Size();
     char head[8] = {};
-    in.read(head, 8);
-    if (in.gcount() < 2) return false;
+    const int64_t headBytes = source->ReadAt(0, head, 8);
+    if (headBytes < 2) return false;
     const std::string mark(head, 2);
     if (mark != "II" && mark != "MM") return false;
     BigEndian = mark == "MM";
@@ -250,22 +273,23 @@ bool TimgData::ReadTiff(const std::string& path) {
     // as 8, the start of the read buffer.
     tEndInd header;
     header.BigEndian = BigEndian;
-    header.Buffer.assign(head, 8);
-    const uint32_t named = in.gcount() == 8 ? static_cast<uint32_t>(header.Read32(5)) : 8u;
+    header.Buffer = ByteString(head, 8);
+    const uint32_t named = headBytes == 8 ? static_cast<uint32_t>(header.Read32(5)) : 8u;
     const int64_t dirOffset = (named < 8 || named >= fileSize) ? 8 : int64_t{named};
 
     // The buffer starts at file offset 8 (offset X is at position X - 7) and
     // holds at least the fixed read; a directory beyond it brings the buffer
     // to 64 KiB past the directory, never past the end of the file. Bytes
-    // beyond the end of a short file read as zero.
+    // beyond the end of a short file read as zero. The store reads the fixed
+    // read at once and any other part only where the walk goes.
     int64_t size = kTiffReadSize;
     const int64_t available = std::max<int64_t>(fileSize - 8, 0);
     size = std::max(size, std::min(dirOffset - 8 + kTiffDirectoryReach, available));
     if (size > std::numeric_limits<int32_t>::max()) throw DecodeFault("TIFF directory out of range");
+    Buffer = tByteStore::Region(source, 8, size);
 
     tSection& slot = Slot(1);
-    slot.Bytes.assign(static_cast<size_t>(size), '\0');
-    if (in.good()) in.read(slot.Bytes.data(), std::min(size, available));
+    slot.Bytes.clear();
     slot.Marker = 0;
     slot.Length = static_cast<int32_t>(size);
     SegmentCount = 1;
@@ -273,8 +297,7 @@ bool TimgData::ReadTiff(const std::string& path) {
 
     ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
     ExifInfo->FromTiff = ReadingTiff;
-    ExifInfo->Buffer = slot.Bytes;
-    Buffer = slot.Bytes;
+    ExifInfo->Buffer = Buffer;
     ExifInfo->BigEndian = BigEndian;
     ExifInfo->ParseDirectory(static_cast<int32_t>(dirOffset + kTiffFileBase), kTiffFileBase, kMainDirectory,
                              static_cast<int32_t>(size));

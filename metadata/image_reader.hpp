@@ -5,19 +5,22 @@
 // EXIF decoder and the IPTC reader. One container is reused for every file.
 #include <array>
 #include <cstdint>
-#include <istream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "metadata/byte_reader.hpp"
+#include "metadata/byte_source.hpp"
 #include "metadata/date_time.hpp"
 #include "metadata/exif_parser.hpp"
 #include "metadata/iptc_reader.hpp"
 
 namespace meta {
 
+// One stored JPEG segment. A TIFF file's read buffer takes slot 1 with
+// Marker 0 and its extent as Length; its bytes are in Buffer alone.
 struct tSection {
   ByteString Bytes;    // the two length bytes as in the file, then the payload
   int32_t Marker = 0;  // the byte after 0xFF (0xE1 for APP1 ...)
@@ -32,8 +35,12 @@ struct RgbImage {
 };
 
 inline constexpr int32_t kTiffReadSize = 256000;
+static_assert(kTiffReadSize == tByteStore::kHeadBytes, "the store reads a TIFF file's fixed read at once");
 inline constexpr int kSegmentSlots = 21;   // slot 21 is never filled
 inline constexpr int kSegmentsScanned = 20;
+
+// How the bytes are laid out: JPEG segments, or a TIFF header and directories.
+enum class ImageKind { Jpeg, Tiff };
 
 class TimgData : public tEndInd {
  public:
@@ -55,20 +62,26 @@ class TimgData : public tEndInd {
   TDateTime FileTime;               // last-write time, local time, to the second
   int64_t FileBytes = 0;
   std::string StatusText;           // "<none>" after a successful read
-  // Why the last ReadFile could not open the file at all (missing, not a
-  // regular file, no permission: the system's reason); empty when it could.
+  // Why the last ReadFile could not open the file at all: "not a regular
+  // file", or the system's reason ("No such file or directory", "Permission
+  // denied"); empty when it could. Such a read leaves the facts and the
+  // status text empty: it is no decode fault.
   std::string OpenError;
   std::unique_ptr<TImageInfo> ExifInfo;
   std::unique_ptr<TIPTCdata> IptcInfo;
 
-  // Reads one file; true when metadata was found and decoded. Never throws.
+  // Reads one file; true when metadata was found and decoded. Never throws
+  // and never blocks: only a regular file is opened (see OpenError), and the
+  // extension chooses the kind.
   bool ReadFile(const std::string& path);
-  void ReadFileFacts(const std::string& path);
+  // Reads bytes held in memory as a file of the given kind, by the same way
+  // as ReadFile; the facts are the size alone. Never throws.
+  bool ReadBytes(std::string_view bytes, ImageKind kind);
   void Reset();
-  bool ReadJpeg(const std::string& path);
-  bool ScanSegments(std::istream& in);
+  bool ReadJpeg(const tByteSource& source);
+  bool ScanSegments(const tByteSource& source);
   void DecodeExifSegment();
-  bool ReadTiff(const std::string& path);
+  bool ReadTiff(const std::shared_ptr<const tByteSource>& source);
 
   bool HasMetadata() const { return ExifSlot || CommentSlot || IptcSlot; }
   bool HasExif() const { return ExifSlot != nullptr; }
@@ -78,6 +91,7 @@ class TimgData : public tEndInd {
   std::string CommentText() const;
 
  private:
+  bool readSource(const std::shared_ptr<const tByteSource>& source, ImageKind kind);
   bool exifHeaderFault_ = false;  // DecodeExifSegment met a bad header; its status text is kept
 };
 

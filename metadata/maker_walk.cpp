@@ -19,10 +19,8 @@ namespace {
 // reading the EXIF segment right after the MakerNote entry.
 class BufferSwap {
  public:
-  BufferSwap(tEndInd& reader, const ByteString& block) : reader_(reader) {
-    ByteString copy = block;  // block may alias Buffer
-    saved_ = std::move(reader_.Buffer);
-    reader_.Buffer = std::move(copy);
+  BufferSwap(tEndInd& reader, const ByteString& block) : reader_(reader), saved_(std::move(reader.Buffer)) {
+    reader_.Buffer = block;
   }
   ~BufferSwap() { reader_.Buffer = std::move(saved_); }
   BufferSwap(const BufferSwap&) = delete;
@@ -30,7 +28,7 @@ class BufferSwap {
 
  private:
   tEndInd& reader_;
-  ByteString saved_;
+  tByteStore saved_;
 };
 
 std::string quoted(std::string_view bytes) { return "\"" + std::string(bytes) + "\""; }
@@ -88,7 +86,7 @@ void TImageInfo::ParseMakerNoteDirectory(const ByteString& block, const std::vec
       // EXIF data the block came from.
       ByteString raw;
       if (rangeInside(Buffer, valuePos, size))
-        raw = Buffer.substr(static_cast<size_t>(valuePos - 1), static_cast<size_t>(size));
+        raw = copyClamped(Buffer, valuePos, size);
       else if (Owner)
         raw = copyClamped(Owner->Buffer, int64_t{p6} + offset, size);
 

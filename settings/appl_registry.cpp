@@ -1,9 +1,11 @@
 #include "settings/appl_registry.hpp"
 
 #include <QByteArray>
+#include <QFileInfo>
 #include <QIODevice>
 #include <QMap>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QVariant>
 
@@ -154,6 +156,17 @@ QString storedName(QSettings& store, const QString& name) {
 const QString kRootKeyName = QStringLiteral("HKEY_CURRENT_USER");
 #endif
 
+// What stands where the settings file should be. Anything but a regular file
+// (a FIFO, a device, a socket, a folder) is never opened: opening a FIFO
+// would keep the program waiting for a writer, for ever.
+enum class Backing { Usable, Folder, NoFile };
+
+Backing examine(const QString& path) {
+  const QFileInfo info(path);
+  if (path.isEmpty() || !info.exists() || info.isFile()) return Backing::Usable;
+  return info.isDir() ? Backing::Folder : Backing::NoFile;
+}
+
 }  // namespace
 
 struct TApplRegistry::OpenKey {
@@ -191,28 +204,36 @@ QString TApplRegistry::BuildKeyPath(const QString& subKey) const {
   return path;
 }
 
-std::unique_ptr<QSettings> TApplRegistry::openBacking() const {
-  if (!backingFile_.isEmpty()) return std::make_unique<QSettings>(backingFile_, keyFileFormat());
+QString TApplRegistry::backingPath() const {
+  if (!backingFile_.isEmpty()) return backingFile_;
 #ifdef Q_OS_WIN
-  return std::make_unique<QSettings>(kRootKeyName, QSettings::NativeFormat);
+  return QString();
 #else
-  return std::make_unique<QSettings>(keyFileFormat(), QSettings::UserScope, companyName_, applicationName_);
+  // The per-user file alone: "<config folder>/<company>/<application>.conf".
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/' + companyName_ +
+         u'/' + applicationName_ + QStringLiteral(".conf");
 #endif
 }
 
-QString TApplRegistry::backingLocation() const {
-  if (!backingFile_.isEmpty()) return backingFile_;
+std::unique_ptr<QSettings> TApplRegistry::openBacking() const {
 #ifdef Q_OS_WIN
-  return kRootKeyName + BuildKeyPath(QString());
-#else
-  return openBacking()->fileName();
+  if (backingFile_.isEmpty()) return std::make_unique<QSettings>(kRootKeyName, QSettings::NativeFormat);
 #endif
+  return std::make_unique<QSettings>(backingPath(), keyFileFormat());
+}
+
+QString TApplRegistry::backingLocation() const {
+#ifdef Q_OS_WIN
+  if (backingFile_.isEmpty()) return kRootKeyName + BuildKeyPath(QString());
+#endif
+  return backingPath();
 }
 
 bool TApplRegistry::openKey(const QString& subKey, bool forWrite, bool canCreate) {
   QString group = BuildKeyPath(subKey).mid(1);  // below the root key
   group.replace(u'\\', u'/');
   CloseKey();
+  if (examine(backingPath()) != Backing::Usable) return false;
   auto store = openBacking();
   store->beginGroup(group);
   const bool exists = !store->childKeys().isEmpty() || !store->childGroups().isEmpty();
@@ -240,7 +261,12 @@ void TApplRegistry::CloseKey() {
 }
 
 void TApplRegistry::writeValue(const QString& subKey, const QString& name, const QVariant& value) {
-  if (!OpenKeyForWrite(subKey, true)) return;  // a key that cannot be opened is skipped silently
+  if (!OpenKeyForWrite(subKey, true)) {
+    // A key that cannot be opened is skipped silently, a folder in the
+    // file's place included; a FIFO or a device cannot take the value.
+    if (examine(backingPath()) == Backing::NoFile) reportWriteFailure(name, backingPath());
+    return;
+  }
   QSettings& store = *current_->store;
   const QString stored = storedName(store, name);
   if (stored != name) store.remove(stored);  // replaced whatever its spelling or kind
@@ -253,7 +279,11 @@ void TApplRegistry::writeValue(const QString& subKey, const QString& name, const
   const QString where = store.fileName();
 #endif
   CloseKey();
-  if (failed && onWriteFailure_)
+  if (failed) reportWriteFailure(name, where);
+}
+
+void TApplRegistry::reportWriteFailure(const QString& name, const QString& where) const {
+  if (onWriteFailure_)
     onWriteFailure_(QStringLiteral("Écriture impossible de la valeur \"%1\" dans %2").arg(name, where));
 }
 

@@ -8,6 +8,8 @@
 // Backing: on Windows the current user's registry hive; elsewhere (and
 // whenever an explicit file is given) a per-user text file that keeps the key
 // paths, value names and value kinds (string or 32-bit integer) of the hive.
+// A file in its place that is no regular file (a FIFO, a device) is never
+// opened: reads give their defaults and writes fail.
 #include <QString>
 #include <functional>
 #include <memory>
@@ -68,10 +70,13 @@ class TApplRegistry {
 
  private:
   struct OpenKey;
+  // The file the values are kept in; empty for the Windows registry.
+  QString backingPath() const;
   std::unique_ptr<QSettings> openBacking() const;
   bool openKey(const QString& subKey, bool forWrite, bool canCreate);
   void writeValue(const QString& subKey, const QString& name, const QVariant& value);
   bool readValue(const QString& subKey, const QString& name, QVariant& value);
+  void reportWriteFailure(const QString& name, const QString& where) const;
 
   QString backingFile_;  // empty: the machine's per-user store
   QString applicationName_;

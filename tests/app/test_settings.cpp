@@ -1,12 +1,17 @@
 // The settings store over a temporary key file: key paths, typed reads with
 // silent defaults, rejected writes, and the values the main window keeps.
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
 #include "settings/appl_registry.hpp"
 #include "settings/persisted_settings.hpp"
+#include "support/fifo_watchdog.hpp"
 
 using settings::EApplRegistry;
 using settings::TApplRegistry;
@@ -185,6 +190,49 @@ class SettingsTest : public QObject {
     store.WriteStringValue(kAppKey, "Format", "x");
     QCOMPARE(failures, 0);
     QCOMPARE(store.ReadStringValue(kAppKey, "Format", "d"), QString("d"));
+  }
+
+  void settingsFileThatIsNoFileIsNeverOpened_data() {
+    QTest::addColumn<bool>("perUser");
+    QTest::newRow("given file") << false;
+    QTest::newRow("per-user file") << true;
+  }
+  void settingsFileThatIsNoFileIsNeverOpened() {
+    // A FIFO where the file should be: opening it would wait for a writer.
+    // The per-user file is looked for below XDG_CONFIG_HOME.
+    QFETCH(bool, perUser);
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const bool hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+      if (hadConfig)
+        qputenv("XDG_CONFIG_HOME", savedConfig);
+      else
+        qunsetenv("XDG_CONFIG_HOME");
+    });
+    const QString config = dir_.filePath("config");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    const QString fifo =
+        perUser ? config + "/Vellacor (ex Dunmere)/Quillmark.conf" : dir_.filePath("fifo.conf");
+    QVERIFY(QDir().mkpath(QFileInfo(fifo).path()));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+    const auto removeFifo = qScopeGuard([&] { QFile::remove(fifo); });
+
+    auto store = perUser ? std::make_unique<TApplRegistry>() : std::make_unique<TApplRegistry>(fifo);
+    name(*store);
+    QStringList messages;
+    store->setWriteFailureHandler([&](const QString& m) { messages << m; });
+    QString read, location;
+    const bool unaided = qmtest::finishesWithoutWaiting(QFile::encodeName(fifo).toStdString(), [&] {
+      read = store->ReadStringValue(kAppKey, "Format", "d");
+      store->WriteStringValue(kAppKey, "Format", "x");
+      location = store->backingLocation();
+    });
+    QVERIFY2(unaided, "the store waited on the FIFO");
+    QCOMPARE(read, QString("d"));
+    QCOMPARE(messages.size(), 1);
+    QVERIFY2(messages[0].contains("\"Format\"") && messages[0].contains(fifo), qPrintable(messages[0]));
+    QCOMPARE(location, fifo);
+    QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());  // still the FIFO
   }
 
   void firstRunGivesDefaultsAndTheCloseCreatesEveryValue() {

@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -9,6 +12,7 @@
 
 #include "metadata/image_reader.hpp"
 #include "support/exif_builder.hpp"
+#include "support/fifo_watchdog.hpp"
 #include "support/jpeg_encode.hpp"
 #include "support/temp_dir.hpp"
 
@@ -136,27 +140,45 @@ TEST_F(ImageReader, ExtensionChoosesTheReader) {
   }
 }
 
-TEST_F(ImageReader, MissingAndUnreadableFiles) {
-  read(jpegFile({exifApp1()}));
-  EXPECT_FALSE(img.ReadFile(dir.pathOf("missing.jpg")));
-  EXPECT_EQ(img.StatusText, "");
-  EXPECT_EQ(img.SourcePath, "");
-  EXPECT_EQ(img.FileBytes, 0);
-  EXPECT_EQ(img.ExifInfo, nullptr);
-
-  // A socket exists but cannot be opened, even by the superuser.
-  const std::string path = dir.pathOf("socket.jpg");
+// A bound socket exists but cannot be opened, even by the superuser.
+int bindSocket(const std::string& path) {
   int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
-  ASSERT_LT(path.size(), sizeof addr.sun_path);
+  if (fd < 0 || path.size() >= sizeof addr.sun_path) return -1;
   std::strcpy(addr.sun_path, path.c_str());
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  EXPECT_FALSE(img.ReadFile(path));
-  EXPECT_EQ(img.StatusText, "Illegal Exif construction");
-  EXPECT_EQ(img.SourcePath, path);
-  ::close(fd);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return -1;
+  return fd;
+}
+
+TEST_F(ImageReader, FilesThatCannotBeOpenedAreNoDecodeFaultAndNeverWaitedFor) {
+  ASSERT_EQ(::mkfifo(dir.pathOf("fifo.jpg").c_str(), 0600), 0);
+  ASSERT_EQ(::mkfifo(dir.pathOf("fifo.tif").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(dir.pathOf("folder.jpg").c_str(), 0700), 0);
+  const int socket = bindSocket(dir.pathOf("socket.jpg"));
+  ASSERT_GE(socket, 0);
+  struct Case {
+    const char* name;
+    const char* reason;
+  } cases[] = {
+      {"missing.jpg", "No such file or directory"}, {"folder.jpg", "not a regular file"},
+      {"fifo.jpg", "not a regular file"},           {"fifo.tif", "not a regular file"},
+      {"socket.jpg", "No such device or address"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(read(jpegFile({exifApp1()})));
+    bool ok = true;
+    const std::string path = dir.pathOf(c.name);
+    EXPECT_TRUE(finishesWithoutWaiting(path, [&] { ok = img.ReadFile(path); }));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(img.OpenError, c.reason);
+    EXPECT_EQ(img.StatusText, "");
+    EXPECT_EQ(img.SourcePath, "");
+    EXPECT_EQ(img.FileBytes, 0);
+    EXPECT_EQ(img.ExifInfo, nullptr);
+  }
+  ::close(socket);
 }
 
 TEST_F(ImageReader, FileFactsAreTheRealSizeAndLastWriteTimeToTheSecond) {
@@ -228,6 +250,8 @@ TEST_F(ImageReader, TiffFilesAreDecodedFromTheDirectoryTheirHeaderNames) {
       {"big-endian directory at 8", Order::Motorola, 0, {}},
       {"directory after the pixel data", Order::Motorola, 6000, {}},
       {"directory beyond the fixed read", Order::Intel, 300000, {}},
+      {"model across the end of the fixed read", Order::Intel, 255930, {}},
+      {"model across two windows beyond it", Order::Motorola, 321460, {}},
       {"offset below 8 is taken as 8", Order::Intel, 0, 4u},
       {"offset past the end is taken as 8", Order::Motorola, 0, 0x7FFFFFF0u},
   };
@@ -249,12 +273,59 @@ TEST_F(ImageReader, TiffFilesAreDecodedFromTheDirectoryTheirHeaderNames) {
     EXPECT_FALSE(img.HasThumbnail());
     // At least the fixed read, zero-filled past the end; never past the end
     // of the file beyond that.
-    const size_t expected = std::max<size_t>(meta::kTiffReadSize, file.size() - 8);
-    EXPECT_EQ(img.Slot(1).Bytes.size(), expected);
-    EXPECT_EQ(img.Slot(1).Bytes.back(), '\0');
+    const int64_t expected = std::max<int64_t>(meta::kTiffReadSize, int64_t(file.size()) - 8);
+    EXPECT_EQ(img.Slot(1).Length, expected);
+    ASSERT_EQ(img.ExifInfo->Buffer.size(), expected);
+    EXPECT_EQ(img.ExifInfo->Buffer.copy(expected, 1), std::string(1, '\0'));
   }
   EXPECT_FALSE(read("XX*\0\x08\0\0\0", "scan.tif"));
   EXPECT_EQ(img.StatusText, "Not an EXIF file");
+}
+
+long maxResidentKiB() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+TEST_F(ImageReader, OffsetsInAHugeSparseTiffNeverSizeTheMemory) {
+  // A 2.2 GB file that costs no disk: the header names a directory just
+  // below 2 GiB, whose Exif pointer starts a chain of directories 16 MiB
+  // apart, further than the store keeps windows for; the last one names the
+  // model. A colour profile states a count of 1 GiB.
+  const Encoder le(Order::Intel);
+  const uint32_t top = 0x7FF00000u, chain = 80, spacing = 0x01000000u;
+  const std::string path = dir.pathOf("sparse.tif");
+  const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, off_t{2200} * 1000 * 1000), 0);
+  auto writeAt = [fd](uint32_t offset, const std::string& bytes) {
+    ASSERT_EQ(::pwrite(fd, bytes.data(), bytes.size(), offset), ssize_t(bytes.size()));
+  };
+  writeAt(0, "II" + le.u16(42) + le.u32(top));
+  writeAt(top, serializeIfd(le,
+                            {{0x010F, kAscii, 10, asciiz("Sparsecam")},
+                             {0x8769, kLong, 1, le.u32(spacing)},
+                             {0x8773, kUndefined, 0x40000000u, "", 16u}},
+                            top));
+  for (uint32_t k = 1; k <= chain; ++k) {
+    const uint32_t at = k * spacing;
+    const SimpleEntry link = k < chain ? SimpleEntry{0x8769, kLong, 1, le.u32(at + spacing)}
+                                       : SimpleEntry{0x0110, kAscii, 8, asciiz("Deepest")};
+    writeAt(at, serializeIfd(le, {link}, at));
+  }
+  ::close(fd);
+
+  const long before = maxResidentKiB();
+  ASSERT_TRUE(img.ReadFile(path));
+  EXPECT_LT(maxResidentKiB() - before, 64 * 1024);
+  EXPECT_EQ(img.ExifInfo->CameraMake, "Sparsecam");
+  EXPECT_EQ(img.ExifInfo->CameraModel, "Deepest");
+  EXPECT_EQ(img.ExifInfo->Buffer.size(), int64_t{top} - 8 + 64 * 1024);
+  const meta::TTagEntry profile = img.ExifInfo->FindTag("InterColorProfile");
+  EXPECT_EQ(profile.Raw.size(), size_t(meta::kMaxCopyBytes));
+  EXPECT_LE(img.Buffer.heldBytes(),
+            meta::tByteStore::kHeadBytes + meta::tByteStore::kMaxWindows * meta::tByteStore::kWindowBytes);
 }
 
 // IFD0 -> IFD1 whose JPEGInterchangeFormat points at `preview`.

@@ -201,7 +201,7 @@ TEST_F(MakerNoteTest, WalkFaultKeepsEarlierRowsAndReportsTheFault) {
 TEST_F(MakerNoteTest, WalkWithoutOwnerReadsNothingBeyondTheBlock) {
   const Encoder le(Order::Intel);
   meta::TImageInfo info(nullptr, 255);
-  info.Buffer = "exif";
+  info.Buffer = meta::ByteString("exif");
   info.ParseMakerNoteDirectory(qmtest::serializeIfd(le, {{0x0001, qmtest::kAscii, 6, "", 40u}}, 0),
                                walkTable(), 0, 1, 0);
   EXPECT_EQ(makerRows(info), (Rows{{"One", "\"\""}}));
