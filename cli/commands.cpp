@@ -1,15 +1,12 @@
 #include "cli/commands.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 
+#include "cli/platform_files.hpp"
 #include "metadata/image_reader.hpp"
 #include "metadata/paths.hpp"
 #include "naming/batch_rename.hpp"
@@ -44,77 +41,6 @@ int finishOutput(const TerminalSink& sink) {
   return kExitOk;
 }
 
-std::string errnoText() { return std::strerror(errno); }
-
-bool writeAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Writes the bytes to a new file `out`; an existing file is replaced only with
-// `force`, and then atomically (a temporary file renamed over it), so that a
-// failed write never leaves `out` half-written.
-bool writeNewFile(const std::string& out, const std::string& bytes, bool force, std::string& problem) {
-  std::string target = out;
-  int fd = -1;
-  if (force) {
-    std::string folder = meta::folderOf(out);
-    target = folder + ".quillmark-XXXXXX";
-    fd = ::mkstemp(target.data());
-    if (fd >= 0) {
-      // mkstemp makes the file private; give it the usual permissions.
-      mode_t mask = ::umask(0);
-      ::umask(mask);
-      ::fchmod(fd, 0666 & ~mask);
-    }
-  } else {
-    fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) {
-      problem = out + " already exists (use --force to replace it)";
-      return false;
-    }
-  }
-  if (fd < 0) {
-    problem = "cannot create " + out + ": " + errnoText();
-    return false;
-  }
-  bool ok = writeAll(fd, bytes);
-  int saved = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    saved = errno;
-  }
-  if (ok && force && ::rename(target.c_str(), out.c_str()) != 0) {
-    ok = false;
-    saved = errno;
-  }
-  if (!ok) {
-    ::unlink(target.c_str());
-    problem = "cannot write " + out + ": " + std::strerror(saved);
-  }
-  return ok;
-}
-
-// Why `path` cannot be read as a photo, or "" when it can: a regular file
-// that opens. Nothing here waits: a FIFO or a device is never opened.
-std::string inputProblem(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errnoText();
-  if (!S_ISREG(st.st_mode)) return "not a regular file";
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return errnoText();
-  ::close(fd);
-  return {};
-}
-
 // Says "FILE: REASON" on standard error when there is a reason.
 bool cannotOpen(const std::string& file, const std::string& reason) {
   if (reason.empty()) return false;
@@ -122,48 +48,81 @@ bool cannotOpen(const std::string& file, const std::string& reason) {
   return true;
 }
 
-// Reads `file` into `img`; false, said on standard error, when it could not
-// be opened.
-bool readPhoto(meta::TimgData& img, const std::string& file) {
-  if (cannotOpen(file, inputProblem(file))) return false;
-  img.ReadFile(file);
-  return !cannotOpen(file, img.OpenError);
-}
-
 // Why the preview of `file` must not be written to `out`, or "" when it may:
 // never over the photo itself (under any of its names) nor over anything but
 // a regular file, and over a regular file only with `force`.
 std::string outputProblem(const std::string& file, const std::string& out, bool force) {
-  struct stat target {}, source {};
-  if (::stat(out.c_str(), &target) != 0) return {};  // nothing there: creating it tells the rest
-  if (::stat(file.c_str(), &source) == 0 && source.st_dev == target.st_dev && source.st_ino == target.st_ino)
-    return out + " is the photo " + file + " itself; it is not replaced by its preview";
-  if (!S_ISREG(target.st_mode)) return out + " exists and is not a regular file; it is not replaced";
+  const PathKind there = kindOf(out);
+  if (there == PathKind::Missing) return {};  // creating it tells the rest
+  if (sameFile(file, out)) return out + " is the photo " + file + " itself; it is not replaced by its preview";
+  if (there != PathKind::RegularFile) return out + " exists and is not a regular file; it is not replaced";
   if (!force) return out + " already exists (use --force to replace it)";
   return {};
 }
 
-}  // namespace
-
-int runReport(const std::string& file) {
-  meta::TimgData img;
-  if (!readPhoto(img, file)) return kExitFailure;
-  // The companion file's bytes exactly: CR LF kept, no attributes.
-  TerminalSink sink(stdout, detectMode(stdout, ColourChoice::never, false));
-  report::ShowReportPane(sink, img, {});
-  return finishOutput(sink);
+// The photos that PATHS name: one file as it is given, otherwise the files of
+// the walk (accepted extensions, folders with their sub-folders). What cannot
+// be walked is said on standard error and counted in `problems`.
+std::vector<std::string> photosOf(const std::vector<std::string>& paths, size_t& problems) {
+  std::error_code ec;
+  if (paths.size() == 1 && !std::filesystem::is_directory(paths.front(), ec)) return paths;
+  naming::FileList list;
+  const std::vector<naming::PathProblem> unread = list.AddFiles(paths);
+  for (const naming::PathProblem& p : unread) complain("cannot read " + p.path + ": " + p.reason);
+  problems += unread.size();
+  if (list.empty()) {
+    complain("no JPEG or TIFF file found");
+    ++problems;
+  }
+  return list.paths();
 }
 
-int runPreview(const std::string& file, const NamingOptions& options, ColourChoice colour) {
+// Several files are told apart by a header line before each one's text.
+void writeHeader(naming::OutputSink& sink, const std::string& path, bool several) {
+  if (several) naming::WriteLine(sink, "======== " + path, naming::styleOf(true, false, 8, naming::kBlack));
+}
+
+}  // namespace
+
+int runReport(const std::vector<std::string>& paths) {
+  size_t problems = 0;
+  const std::vector<std::string> photos = photosOf(paths, problems);
+  const bool several = photos.size() > 1 || paths.size() > 1;
+  // The companion file's bytes exactly: CR LF kept, no attributes.
+  TerminalSink sink(stdout, detectMode(stdout, ColourChoice::never, false));
+  meta::TimgData img;
+  for (const std::string& photo : photos) {
+    img.ReadFile(photo);
+    if (cannotOpen(photo, img.OpenError)) {
+      ++problems;
+      continue;
+    }
+    writeHeader(sink, photo, several);
+    report::ShowReportPane(sink, img, {});
+  }
+  const int written = finishOutput(sink);
+  return problems == 0 ? written : kExitFailure;
+}
+
+int runPreview(const std::vector<std::string>& paths, const NamingOptions& options, ColourChoice colour) {
+  size_t problems = 0;
+  const std::vector<std::string> photos = photosOf(paths, problems);
+  const bool several = photos.size() > 1 || paths.size() > 1;
   meta::TimgData img;
   naming::TNaming naming(img, naming::realFileSystem());
   configure(naming, options);
-  if (cannotOpen(file, inputProblem(file))) return kExitFailure;
-  naming.EvaluateFile(naming::expandPath(file));
-  if (cannotOpen(file, img.OpenError)) return kExitFailure;
   TerminalSink sink(stdout, detectMode(stdout, colour, true));
-  report::ShowNamePane(sink, naming, options.textFile);
-  return finishOutput(sink);
+  for (const std::string& photo : photos) {
+    naming.EvaluateFile(naming::expandPath(photo));
+    if (cannotOpen(photo, img.OpenError)) {
+      ++problems;
+      continue;
+    }
+    writeHeader(sink, photo, several);
+    report::ShowNamePane(sink, naming, options.textFile);
+  }
+  const int written = finishOutput(sink);
+  return problems == 0 ? written : kExitFailure;
 }
 
 int runRename(const std::vector<std::string>& paths, const NamingOptions& options, bool dryRun,
@@ -223,7 +182,8 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
 
 int runThumbnail(const std::string& file, const std::string& out, bool force) {
   meta::TimgData img;
-  if (!readPhoto(img, file)) return kExitFailure;
+  img.ReadFile(file);
+  if (cannotOpen(file, img.OpenError)) return kExitFailure;
   if (!img.HasThumbnail() || !img.ExifInfo) {
     complain(file + ": no embedded preview picture");
     return kExitFailure;
@@ -234,7 +194,8 @@ int runThumbnail(const std::string& file, const std::string& out, bool force) {
     return kExitFailure;
   }
   std::string problem = outputProblem(file, out, force);
-  if (!problem.empty() || !writeNewFile(out, bytes, force, problem)) {
+  const bool replace = force && kindOf(out) == PathKind::RegularFile;
+  if (!problem.empty() || !(replace ? replaceFile(out, bytes, problem) : writeNewFile(out, bytes, problem))) {
     complain(problem);
     return kExitFailure;
   }

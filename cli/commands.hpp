@@ -20,8 +20,10 @@ struct NamingOptions {
   bool textFile = false;
 };
 
-int runReport(const std::string& file);
-int runPreview(const std::string& file, const NamingOptions& options, ColourChoice colour);
+// One file, or several (folders walked as by rename), each after a header
+// line "======== PATH"; a file that cannot be read is said and skipped.
+int runReport(const std::vector<std::string>& paths);
+int runPreview(const std::vector<std::string>& paths, const NamingOptions& options, ColourChoice colour);
 int runRename(const std::vector<std::string>& paths, const NamingOptions& options, bool dryRun,
               ColourChoice colour);
 int runThumbnail(const std::string& file, const std::string& out, bool force);

@@ -79,12 +79,14 @@ int main(int argc, char** argv) {
   std::vector<std::string> paths;
   bool dryRun = false, force = false;
 
-  CLI::App* report = app.add_subcommand("report", "Print the metadata report of FILE (the companion text file's content)");
-  report->add_option("FILE", file, "Image file")->required()->check(kNamedFile);
+  CLI::App* report = app.add_subcommand(
+      "report", "Print the metadata report of each file (the companion text file's content); folders are walked");
+  report->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
 
-  CLI::App* preview = app.add_subcommand("preview", "Show the new name of FILE and the value of every format element");
+  CLI::App* preview = app.add_subcommand(
+      "preview", "Show the new name of each file and the value of every format element; folders are walked");
   addNamingOptions(*preview, naming);
-  preview->add_option("FILE", file, "Image file")->required()->check(kNamedFile);
+  preview->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
 
   CLI::App* rename = app.add_subcommand("rename", "Rename the photos (files, or folders walked with their sub-folders)");
   addNamingOptions(*rename, naming);
@@ -118,8 +120,8 @@ int main(int argc, char** argv) {
                                   : colourName == "never" ? cli::ColourChoice::never
                                                           : cli::ColourChoice::automatic;
   try {
-    if (report->parsed()) return cli::runReport(file);
-    if (preview->parsed()) return cli::runPreview(file, naming, colour);
+    if (report->parsed()) return cli::runReport(paths);
+    if (preview->parsed()) return cli::runPreview(paths, naming, colour);
     if (rename->parsed()) return cli::runRename(paths, naming, dryRun, colour);
     if (thumbnail->parsed()) return cli::runThumbnail(file, out, force);
     if (formats->parsed()) return cli::runFormats();

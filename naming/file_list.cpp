@@ -159,6 +159,7 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
     // problem; a path the caller gave is one, and so is any other failure.
     if (found.kind == Kind::Missing && (i < given || !found.missing))
       problems.push_back({full, found.problem});
+    if (found.kind == Kind::Other && i < given) problems.push_back({full, "not a regular file"});
     if (found.kind == Kind::Folder) {
       if (found.id && !foldersEntered.insert(*found.id).second) continue;
       // Entries in name order: the order of the disk's listing varies between

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the demo need,
 # only those that are missing. Needs root (or sudo) when something is missing.
+# Usage: scripts/bootstrap.sh [--tests]   (--tests: also what only the test
+# command needs, the mingw-w64 compiler of the Windows syntax check)
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
-  libjpeg62-turbo-dev libgtest-dev libcli11-dev
+  libjpeg62-turbo-dev libgtest-dev libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth
 )
+if [ "${1:-}" = "--tests" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,12 +7,15 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-scripts/bootstrap.sh
+scripts/bootstrap.sh --tests
 
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== Windows syntax check (mingw-w64)"
+scripts/windows_check.sh
 
 echo "== normal build"
 scripts/build.sh build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMARK_BUILD_TESTS=ON

@@ -154,7 +154,7 @@ TEST_F(Cli, UsageErrorsExitWithTwoAndChangeNothing) {
       {"rename", "-d", "two", "a.jpg"},
       {"rename", "--bogus", "a.jpg"},
       {"report"},
-      {"report", "."},
+      {"report", "missing.jpg"},
       {"thumbnail", "a.jpg"},
       {"--color", "sometimes", "formats"},
   };
@@ -187,6 +187,33 @@ TEST_F(Cli, ReportIsExactlyTheCompanionFile) {
   Outcome rename = run({"rename", "--text-file", "-f", "[IYEAR]-[NAME]", "photo.jpg"});
   ASSERT_EQ(rename.status, 0) << rename.out << rename.err;
   EXPECT_EQ(readFile(dir.path() / "2004-photo.exif.txt"), report.out);
+}
+
+// Many files in one call: each text after its header, in walk order; one
+// file that cannot be read is said and does not stop the others.
+TEST_F(Cli, ReportAndPreviewTakeManyFilesAndFolders) {
+  fs::create_directory(dir.path() / "album");
+  photo("a.jpg");
+  photo("album/b.jpg", "2005:01:01 00:00:00");
+  photo("album/c.jpg", "2006:01:01 00:00:00");
+  ASSERT_EQ(::mkfifo((dir.path() / "d.jpg").c_str(), 0600), 0);
+  const Outcome one = run({"report", "a.jpg"});
+  const Outcome b = run({"report", "album/b.jpg"});
+  for (const char* command : {"report", "preview"}) {
+    SCOPED_TRACE(command);
+    const Outcome r = run({command, "a.jpg", "d.jpg", "album"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "quillmark-cli: cannot read " + dir.pathOf("d.jpg") + ": not a regular file\n");
+    const std::string eol = std::string(command) == "report" ? "\r\n" : "\n";
+    std::vector<size_t> at;
+    for (const char* name : {"a.jpg", "album/b.jpg", "album/c.jpg"})
+      at.push_back(r.out.find("======== " + dir.pathOf(name) + eol));
+    EXPECT_TRUE(at[0] == 0 && at[0] < at[1] && at[1] < at[2] && at[2] != std::string::npos) << r.out;
+    if (std::string(command) == "report") {
+      EXPECT_EQ(r.out.substr(at[1], at[2] - at[1]), "======== " + dir.pathOf("album/b.jpg") + eol + b.out);
+      EXPECT_EQ(r.out.substr(at[0] + 11 + dir.pathOf("a.jpg").size(), one.out.size()), one.out);
+    }
+  }
 }
 
 TEST_F(Cli, ExitStatusTellsWhetherEverythingWasRenamed) {

@@ -1,0 +1,21 @@
+#pragma once
+// The few file operations of the command line that differ between POSIX and
+// Windows: writing a new file without replacing anything, replacing one in a
+// single step, and telling whether two names reach one file.
+#include <string>
+
+namespace cli {
+
+// Writes `bytes` to a new file `path`; refuses an existing one. False, with
+// `problem` said, on failure (nothing is left behind then).
+bool writeNewFile(const std::string& path, const std::string& bytes, std::string& problem);
+// Writes `bytes` into a temporary file beside `path` and renames it over
+// `path`, so that `path` is never half-written.
+bool replaceFile(const std::string& path, const std::string& bytes, std::string& problem);
+
+enum class PathKind { Missing, RegularFile, Other };
+PathKind kindOf(const std::string& path);
+// True when both names reach the same file (same device and inode).
+bool sameFile(const std::string& a, const std::string& b);
+
+}  // namespace cli
