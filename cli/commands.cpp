@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "cli/json_output.hpp"
 #include "cli/platform_files.hpp"
 #include "metadata/image_reader.hpp"
 #include "metadata/paths.hpp"
@@ -84,12 +85,13 @@ void writeHeader(naming::OutputSink& sink, const std::string& path, bool several
 
 }  // namespace
 
-int runReport(const std::vector<std::string>& paths) {
+int runReport(const std::vector<std::string>& paths, bool json) {
   size_t problems = 0;
   const std::vector<std::string> photos = photosOf(paths, problems);
   const bool several = photos.size() > 1 || paths.size() > 1;
   // The companion file's bytes exactly: CR LF kept, no attributes.
   TerminalSink sink(stdout, detectMode(stdout, ColourChoice::never, false));
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
   meta::TimgData img;
   for (const std::string& photo : photos) {
     img.ReadFile(photo);
@@ -97,15 +99,25 @@ int runReport(const std::vector<std::string>& paths) {
       ++problems;
       continue;
     }
+    if (json) {
+      array.push_back(reportJson(photo, img));
+      continue;
+    }
     writeHeader(sink, photo, several);
     report::ShowReportPane(sink, img, {});
+  }
+  if (json && !writeJson(array)) {
+    complain("cannot write to standard output");
+    return kExitFailure;
   }
   const int written = finishOutput(sink);
   return problems == 0 ? written : kExitFailure;
 }
 
-int runPreview(const std::vector<std::string>& paths, const NamingOptions& options, ColourChoice colour) {
+int runPreview(const std::vector<std::string>& paths, const NamingOptions& options, ColourChoice colour,
+               bool json) {
   size_t problems = 0;
+  nlohmann::ordered_json array = nlohmann::ordered_json::array();
   const std::vector<std::string> photos = photosOf(paths, problems);
   const bool several = photos.size() > 1 || paths.size() > 1;
   meta::TimgData img;
@@ -118,15 +130,23 @@ int runPreview(const std::vector<std::string>& paths, const NamingOptions& optio
       ++problems;
       continue;
     }
+    if (json) {
+      array.push_back(previewJson(photo, naming));
+      continue;
+    }
     writeHeader(sink, photo, several);
     report::ShowNamePane(sink, naming, options.textFile);
+  }
+  if (json && !writeJson(array)) {
+    complain("cannot write to standard output");
+    return kExitFailure;
   }
   const int written = finishOutput(sink);
   return problems == 0 ? written : kExitFailure;
 }
 
 int runRename(const std::vector<std::string>& paths, const NamingOptions& options, bool dryRun,
-              ColourChoice colour) {
+              ColourChoice colour, bool json) {
   for (const std::string& p : paths) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(p, ec) && !naming::hasAcceptedExtension(p))
@@ -150,11 +170,16 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   // by force still shows every move it made.
   TerminalMode mode = detectMode(stdout, colour, true);
   mode.flushLines = true;
-  TerminalSink log(stdout, mode);
+  TerminalSink terminal(stdout, mode);
+  // With JSON the plan replaces the log on the output.
+  naming::NullSink quiet;
+  naming::OutputSink& log = json ? static_cast<naming::OutputSink&>(quiet) : terminal;
   if (dryRun) naming::WriteLine(log, "Dry run: nothing is changed on disk.", naming::styleOf(false, true, 8, naming::kBlack));
 
   naming::BatchHooks hooks;
   hooks.writeCompanion = [&img](naming::OutputSink& companion) { report::ShowReportPane(companion, img, {}); };
+  nlohmann::ordered_json plan = nlohmann::ordered_json::array();
+  if (json) hooks.fileDone = [&plan](const naming::FileResult& r) { plan.push_back(planJson(r)); };
   naming::BatchOutcome outcome;
   if (dryRun) {
     outcome = naming::RunBatch(naming, list, log, options.textFile, hooks);
@@ -176,7 +201,11 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   if (outcome.companionFailed) summary += ", " + std::to_string(outcome.companionFailed) + " text file problems";
   if (!unread.empty()) summary += ", " + std::to_string(unread.size()) + " paths not read";
   naming::WriteLine(log, summary, naming::styleOf(true, false, 8, naming::kBlack));
-  if (finishOutput(log) != kExitOk) return kExitFailure;
+  if (json && !writeJson(plan)) {
+    complain("cannot write to standard output");
+    return kExitFailure;
+  }
+  if (finishOutput(terminal) != kExitOk) return kExitFailure;
   return outcome.failed == 0 && outcome.companionFailed == 0 && unread.empty() ? kExitOk : kExitFailure;
 }
 

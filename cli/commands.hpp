@@ -22,10 +22,12 @@ struct NamingOptions {
 
 // One file, or several (folders walked as by rename), each after a header
 // line "======== PATH"; a file that cannot be read is said and skipped.
-int runReport(const std::vector<std::string>& paths);
-int runPreview(const std::vector<std::string>& paths, const NamingOptions& options, ColourChoice colour);
+// With `json`, one JSON array of one object per file instead of the texts.
+int runReport(const std::vector<std::string>& paths, bool json);
+int runPreview(const std::vector<std::string>& paths, const NamingOptions& options, ColourChoice colour, bool json);
+// With `json`, the plan (or what was done) as one JSON array instead of the log.
 int runRename(const std::vector<std::string>& paths, const NamingOptions& options, bool dryRun,
-              ColourChoice colour);
+              ColourChoice colour, bool json);
 int runThumbnail(const std::string& file, const std::string& out, bool force);
 int runFormats();
 // Lists the journaled runs, or undoes one (the last one when `id` is empty).

@@ -77,20 +77,23 @@ int main(int argc, char** argv) {
   naming.format = naming::DefaultFormat();
   std::string file, out;
   std::vector<std::string> paths;
-  bool dryRun = false, force = false;
+  bool dryRun = false, force = false, json = false;
 
   CLI::App* report = app.add_subcommand(
       "report", "Print the metadata report of each file (the companion text file's content); folders are walked");
   report->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
+  report->add_flag("--json", json, "One JSON array: per file the facts, the rows by section, the comment, the status");
 
   CLI::App* preview = app.add_subcommand(
       "preview", "Show the new name of each file and the value of every format element; folders are walked");
   addNamingOptions(*preview, naming);
   preview->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
+  preview->add_flag("--json", json, "One JSON array: per file the new name, whether it is complete, the element values");
 
   CLI::App* rename = app.add_subcommand("rename", "Rename the photos (files, or folders walked with their sub-folders)");
   addNamingOptions(*rename, naming);
   rename->add_flag("-n,--dry-run", dryRun, "Show what would be done; change nothing");
+  rename->add_flag("--json", json, "Instead of the log, one JSON array: per file the old and new path, status, companion");
   rename->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
 
   CLI::App* thumbnail = app.add_subcommand("thumbnail", "Save the preview picture embedded in FILE");
@@ -120,9 +123,9 @@ int main(int argc, char** argv) {
                                   : colourName == "never" ? cli::ColourChoice::never
                                                           : cli::ColourChoice::automatic;
   try {
-    if (report->parsed()) return cli::runReport(paths);
-    if (preview->parsed()) return cli::runPreview(paths, naming, colour);
-    if (rename->parsed()) return cli::runRename(paths, naming, dryRun, colour);
+    if (report->parsed()) return cli::runReport(paths, json);
+    if (preview->parsed()) return cli::runPreview(paths, naming, colour, json);
+    if (rename->parsed()) return cli::runRename(paths, naming, dryRun, colour, json);
     if (thumbnail->parsed()) return cli::runThumbnail(file, out, force);
     if (formats->parsed()) return cli::runFormats();
     if (undo->parsed()) return cli::runUndo(runId, listRuns, dryRun, colour);

@@ -107,8 +107,14 @@ const std::vector<TTagEntry>& IptcDataSetTable() {
 }
 
 std::vector<std::string> TIPTCdata::ListRecords(const ByteString& segment) {
-  buffer_ = segment;
   std::vector<std::string> lines;
+  for (const TTagEntry& entry : Records(segment)) lines.push_back(entry.Desc + " = " + entry.Data);
+  return lines;
+}
+
+std::vector<TTagEntry> TIPTCdata::Records(const ByteString& segment) {
+  buffer_ = segment;
+  std::vector<TTagEntry> lines;
   const int64_t length = static_cast<int64_t>(buffer_.size());
 
   // The search starts right after the signature, or at position 13 (that is,
@@ -130,8 +136,8 @@ std::vector<std::string> TIPTCdata::ListRecords(const ByteString& segment) {
   // Positions stay well inside 32 bits: a segment holds at most 65535 bytes.
   int32_t position = static_cast<int32_t>(first + 1);
   while (position < length - 2) {
-    const TTagEntry entry = ReadDataSet(position);
-    if (!entry.Name.empty()) lines.push_back(entry.Desc + " = " + entry.Data);
+    TTagEntry entry = ReadDataSet(position);
+    if (!entry.Name.empty()) lines.push_back(std::move(entry));
   }
   return lines;
 }

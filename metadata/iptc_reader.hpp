@@ -19,6 +19,9 @@ class TIPTCdata {
 
   // The listing of a segment given as its two length bytes and its payload.
   std::vector<std::string> ListRecords(const ByteString& segment);
+  // The same datasets as rows (record, dataset number, name, description,
+  // value), in the order of the listing.
+  std::vector<TTagEntry> Records(const ByteString& segment);
   // Reads the dataset whose record-number byte is at 1-based `position` of the
   // working buffer; advances past it and past the next dataset's marker byte.
   TTagEntry ReadDataSet(int32_t& position);

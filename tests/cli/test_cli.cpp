@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "support/exif_builder.hpp"
 #include "support/jpeg_encode.hpp"
 #include "support/photo_files.hpp"
@@ -214,6 +216,47 @@ TEST_F(Cli, ReportAndPreviewTakeManyFilesAndFolders) {
       EXPECT_EQ(r.out.substr(at[0] + 11 + dir.pathOf("a.jpg").size(), one.out.size()), one.out);
     }
   }
+}
+
+// The JSON of the three commands, read back by a real parser; texts that are
+// not UTF-8 keep their bytes.
+TEST_F(Cli, JsonOutputParsesAndKeepsEveryByte) {
+  photo("a.jpg");
+  photo("b.jpg");  // the same second: running number 02
+  dir.writeFile("scan.jpg", qmtest::photoWithoutExif());
+  qmtest::TiffBuilder maker;
+  maker.ascii(maker.addIfd(), 0x010F, "Caf\xE9");
+  dir.writeFile("c.jpg", qmtest::jpegFile({qmtest::exifSegment(maker.build())}));
+  const auto before = snapshot(dir.path());
+
+  const Outcome report = run({"report", "--json", "a.jpg", "c.jpg"});
+  ASSERT_EQ(report.status, 0) << report.err;
+  const auto r = nlohmann::json::parse(report.out);
+  ASSERT_EQ(r.size(), 2u);
+  EXPECT_EQ(r[0]["path"], dir.pathOf("a.jpg"));
+  EXPECT_EQ(r[0]["facts"]["pictureDate"], "2004:06:12 14:30:05");
+  EXPECT_EQ(r[0]["sections"]["exif"][0]["name"], "Make");
+  EXPECT_EQ(r[0]["sections"]["exif"][0]["tag"], 0x010F);
+  EXPECT_EQ(r[0]["status"], "<none>");
+  EXPECT_EQ(r[1]["facts"]["make"], (nlohmann::json{{"bytes", "436166e9"}, {"text", "Café"}}));
+
+  const Outcome preview = run({"preview", "--json", "-t", "x", "a.jpg", "scan.jpg"});
+  const auto p = nlohmann::json::parse(preview.out);
+  EXPECT_EQ(p[0]["newPath"], dir.pathOf("20040612-143005-01x.jpg"));
+  EXPECT_EQ(p[0]["elements"]["TEXT"], "x");
+  EXPECT_TRUE(p[0]["elements"]["NUMBER"].is_null());
+  EXPECT_EQ(p[1]["complete"], false);
+
+  const Outcome plan = run({"rename", "--dry-run", "--json", "a.jpg", "b.jpg", "scan.jpg"});
+  EXPECT_EQ(plan.status, 1);
+  const auto d = nlohmann::json::parse(plan.out);
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(d[1]["oldPath"], dir.pathOf("b.jpg"));
+  EXPECT_EQ(d[1]["newPath"], dir.pathOf("20040612-143005-02.jpg"));
+  EXPECT_EQ(d[1]["status"], "renamed");
+  EXPECT_EQ(d[2]["status"], "incomplete");
+  EXPECT_TRUE(d[2]["newPath"].is_null());
+  EXPECT_EQ(snapshot(dir.path()), before);
 }
 
 TEST_F(Cli, ExitStatusTellsWhetherEverythingWasRenamed) {
