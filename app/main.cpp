@@ -5,11 +5,14 @@
 #include "app/about_box.hpp"
 #include "app/error_box.hpp"
 #include "app/main_window.hpp"
+#include "app/open_dialog.hpp"
 #include "naming/format.hpp"
 #include "settings/appl_registry.hpp"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  // The window speaks French; so do the toolkit's own dialogs and menus.
+  app::installQtFrench(application);
 
   // The settings store comes first: the main window reads it when created.
   settings::TApplRegistry Settings;

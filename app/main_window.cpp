@@ -32,6 +32,7 @@
 
 #include "app/about_box.hpp"
 #include "app/error_box.hpp"
+#include "app/open_dialog.hpp"
 #include "app/preview_picture.hpp"
 #include "app/rich_pane_sink.hpp"
 #include "naming/batch_rename.hpp"
@@ -76,21 +77,6 @@ QStringList itemsOf(const QComboBox* box) {
 constexpr const char* kActionImages[8] = {"quit", "open", "remove", "rename", "clear", "insert", "spare", "about"};
 enum ImageIndex { imgQuitter = 0, imgOuvrir = 1, imgSupprimer = 2, imgRenommer = 3, imgToutSupprimer = 4,
                   imgAjoutFormat = 5, imgAPropos = 7 };
-
-QStringList openPictureDialog(QWidget* parent, const QString& initialDir) {
-  QFileDialog dialog(parent, QString(), initialDir);
-  dialog.setFileMode(QFileDialog::ExistingFiles);
-  // Each label is shown as it stands; the patterns after it do the filtering.
-  dialog.setNameFilters({
-      QStringLiteral("Tous (*.jpg;*.jpeg;*.bmp;*.tif;*.tiff) (*.jpg *.jpeg *.jpe *.jp2 *.j2k *.tif *.tiff)"),
-      QStringLiteral("Fichier image JPEG (*.jpg; *.jpeg) (*.jpg *.jpeg *.jpe *.jp2 *.j2k)"),
-      QStringLiteral("Fichier image TIFF (*.tif;*.tiff) (*.tif *.tiff)"),
-  });
-  dialog.setOption(QFileDialog::HideNameFilterDetails);
-  dialog.setSizeGripEnabled(true);
-  if (dialog.exec() != QDialog::Accepted) return {};
-  return dialog.selectedFiles();
-}
 
 }  // namespace
 

@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6
+  qt6-base-dev qt6-svg-dev qt6-qpa-plugins libqt6svg6 qt6-translations-l10n
   libjpeg62-turbo-dev libgtest-dev libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth
