@@ -34,6 +34,7 @@
 #include "app/error_box.hpp"
 #include "app/open_dialog.hpp"
 #include "app/preview_picture.hpp"
+#include "app/preview_table.hpp"
 #include "app/rich_pane_sink.hpp"
 #include "naming/batch_rename.hpp"
 #include "naming/file_system.hpp"
@@ -73,10 +74,10 @@ QStringList itemsOf(const QComboBox* box) {
   return items;
 }
 
-// Images of the actions by index; index 6 belongs to no action.
-constexpr const char* kActionImages[8] = {"quit", "open", "remove", "rename", "clear", "insert", "spare", "about"};
+// Images of the actions by index.
+constexpr const char* kActionImages[8] = {"quit", "open", "remove", "rename", "clear", "insert", "preview", "about"};
 enum ImageIndex { imgQuitter = 0, imgOuvrir = 1, imgSupprimer = 2, imgRenommer = 3, imgToutSupprimer = 4,
-                  imgAjoutFormat = 5, imgAPropos = 7 };
+                  imgAjoutFormat = 5, imgApercu = 6, imgAPropos = 7 };
 
 }  // namespace
 
@@ -131,6 +132,7 @@ TfPrincipale::TfPrincipale(settings::TApplRegistry& store, const QStringList& ar
   connect(acToutSupprimer, &QAction::triggered, this, handler(&TfPrincipale::acToutSupprimerExecute));
   connect(acAjoutFormat, &QAction::triggered, this, handler(&TfPrincipale::acAjoutFormatExecute));
   connect(acAPropos, &QAction::triggered, this, handler(&TfPrincipale::acAProposExecute));
+  connect(acApercu, &QAction::triggered, this, handler(&TfPrincipale::acApercuExecute));
   // A choice in the picker runs the insertion too; it inserts nothing then,
   // since the picker has taken the focus from the format box.
   connect(cbListeFormats, &QComboBox::activated, this, handler(&TfPrincipale::acAjoutFormatExecute));
@@ -188,6 +190,9 @@ void TfPrincipale::createActions() {
        QKeySequence(Qt::CTRL | Qt::Key_I), imgAjoutFormat);
   make(acAPropos, "acAPropos", QStringLiteral("&A propos..."), QString(), QKeySequence(Qt::Key_F1), imgAPropos);
   acAPropos->setToolTip(QString());
+  make(acApercu, "acApercu", QStringLiteral("Aperçu des nouveaux noms"),
+       QStringLiteral("Montre le nouveau nom de chaque fichier de la liste, avant le renommage"), QKeySequence(),
+       imgApercu);
 }
 
 void TfPrincipale::createMenus() {
@@ -202,6 +207,7 @@ void TfPrincipale::createMenus() {
   miActions->setObjectName(QStringLiteral("miActions"));
   miActions->addAction(acAjoutFormat);
   miActions->addSeparator();
+  miActions->addAction(acApercu);
   miActions->addAction(acRenommer);
   miActions->addAction(acAnnuler);
   miActions->addSeparator();
@@ -242,6 +248,7 @@ void TfPrincipale::createToolBar() {
   tbPrincipale->addWidget(cbListeFormats);
   tbPrincipale->addAction(acAjoutFormat);
   tbPrincipale->addSeparator();
+  tbPrincipale->addAction(acApercu);
   tbPrincipale->addAction(acRenommer);
 }
 
@@ -479,6 +486,7 @@ void TfPrincipale::UpdateDisplay() {
   acToutSupprimer->setEnabled(!list_.empty());
   acRenommer->setEnabled(!list_.empty());
   acAnnuler->setEnabled(undoable_);
+  if (fApercu_) fApercu_->scheduleRefresh();
   try {
     if (rows.size() == 1 && rows.front() < list_.size()) {
       naming_->EvaluateFile(list_.at(rows.front()));
@@ -670,6 +678,25 @@ void TfPrincipale::acAnnulerExecute() {
 
 void TfPrincipale::acAProposExecute() {
   if (aboutBox_) aboutBox_->exec();
+}
+
+void TfPrincipale::acApercuExecute() {
+  if (!fApercu_) {
+    PreviewInputs inputs;
+    inputs.files = [this] { return list_.paths(); };
+    inputs.naming = [this]() -> const naming::TNaming& { return *naming_; };
+    inputs.withTextFile = [this] { return cbFichierTexte->isChecked(); };
+    inputs.busy = [this] { return batchRunning_; };
+    inputs.rename = acRenommer;
+    fApercu_ = new TfApercu(std::move(inputs), this);
+    // A run and an undo change the list without a refresh: the table follows.
+    for (QAction* changesList : {acRenommer, acAnnuler})
+      connect(changesList, &QAction::triggered, fApercu_, &TfApercu::scheduleRefresh);
+  }
+  fApercu_->show();
+  fApercu_->raise();
+  fApercu_->activateWindow();
+  fApercu_->refreshNow();
 }
 
 // ---------------------------------------------------------------------------

@@ -36,6 +36,7 @@ namespace app {
 
 class PreviewPicture;
 class TfAPropos;
+class TfApercu;
 
 class TfPrincipale final : public QMainWindow {
   Q_OBJECT
@@ -92,6 +93,7 @@ class TfPrincipale final : public QMainWindow {
   void refreshUndo();  // the undo action follows the newest journaled run
   void acAjoutFormatExecute();
   void acAProposExecute();
+  void acApercuExecute();
   void cbFormatNomChange();
   void sbRetraitHistoriqueFormatClick();
   void cbRetraitHistoriqueTexteClick();
@@ -126,6 +128,8 @@ class TfPrincipale final : public QMainWindow {
   QAction* acToutSupprimer = nullptr;
   QAction* acAjoutFormat = nullptr;
   QAction* acAPropos = nullptr;
+  QAction* acApercu = nullptr;
+  TfApercu* fApercu_ = nullptr;  // the table of the whole batch, made when first asked for
 
   QToolBar* tbPrincipale = nullptr;
   QComboBox* cbListeFormats = nullptr;
