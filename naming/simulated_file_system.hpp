@@ -3,8 +3,14 @@
 // changed by the moves, deletions and creations made so far in the run, and
 // changes nothing on disk. A dry run therefore shows the names, the running
 // numbers included, that a real run would give.
+//
+// The disk is taken as it is when first asked: each answer of the machine's
+// file system is remembered for the rest of the run (a run does not expect
+// the disk to change under it either), so that a dry run over thousands of
+// files costs few system calls.
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "naming/file_system.hpp"
 
@@ -27,8 +33,14 @@ class SimulatedFileSystem final : public FileSystem {
 
  private:
   bool canCreateIn(const std::string& path);
+  // True when the folder's listing shows that nothing of that name exists.
+  bool listedAsAbsent(const std::string& path);
   // true: the file exists in the simulation; false: it has gone.
   std::unordered_map<std::string, bool> changed_;
+  // The machine's answers so far: files, folders, folders that take new entries.
+  std::unordered_map<std::string, bool> files_, folders_, writable_;
+  // Names in each folder asked about (empty: the folder could not be read).
+  std::unordered_map<std::string, std::unordered_set<std::string>> listings_;
   FileSystem& base_;
 };
 
