@@ -692,6 +692,8 @@ void TfPrincipale::acApercuExecute() {
     // A run and an undo change the list without a refresh: the table follows.
     for (QAction* changesList : {acRenommer, acAnnuler})
       connect(changesList, &QAction::triggered, fApercu_, &TfApercu::scheduleRefresh);
+    // First shown over the panes, leaving the format boxes in sight.
+    fApercu_->move(splAffichage->mapToGlobal(QPoint(splListe->width(), 0)));
   }
   fApercu_->show();
   fApercu_->raise();

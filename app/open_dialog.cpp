@@ -31,6 +31,7 @@ PictureOpenDialog::PictureOpenDialog(QWidget* parent, const QString& initialDir)
   });
   setOption(QFileDialog::HideNameFilterDetails);
   setSizeGripEnabled(true);
+  resize(780, 460);  // room for the names beside the preview
 
   auto* side = new QWidget(this);
   side->setObjectName(QStringLiteral("pnlApercu"));

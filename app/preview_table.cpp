@@ -256,7 +256,7 @@ TfApercu::TfApercu(PreviewInputs inputs, QWidget* parent) : QDialog(parent), inp
   setObjectName(QStringLiteral("fApercu"));
   setWindowTitle(QStringLiteral("Aperçu des nouveaux noms"));
   setSizeGripEnabled(true);
-  resize(760, 480);
+  resize(800, 480);
 
   model_ = new PreviewModel(this);
   tvApercu = new QTableView(this);
@@ -265,6 +265,8 @@ TfApercu::TfApercu(PreviewInputs inputs, QWidget* parent) : QDialog(parent), inp
   tvApercu->setSelectionBehavior(QAbstractItemView::SelectRows);
   tvApercu->setEditTriggers(QAbstractItemView::NoEditTriggers);
   tvApercu->setWordWrap(false);
+  // A long folder or name keeps its end in sight: the last folder, the number.
+  tvApercu->setTextElideMode(Qt::ElideLeft);
   tvApercu->setShowGrid(false);
   tvApercu->setAlternatingRowColors(true);
   tvApercu->verticalHeader()->hide();
@@ -276,10 +278,6 @@ TfApercu::TfApercu(PreviewInputs inputs, QWidget* parent) : QDialog(parent), inp
   header->setStretchLastSection(true);
   header->setSortIndicator(PreviewModel::colOrder, Qt::AscendingOrder);
   tvApercu->setSortingEnabled(true);
-  tvApercu->setColumnWidth(PreviewModel::colOrder, 48);
-  tvApercu->setColumnWidth(PreviewModel::colFolder, 200);
-  tvApercu->setColumnWidth(PreviewModel::colOldName, 170);
-  tvApercu->setColumnWidth(PreviewModel::colNewName, 220);
 
   lblResume = new QLabel(this);
   lblResume->setObjectName(QStringLiteral("lblResume"));
@@ -344,8 +342,16 @@ void TfApercu::refreshNow() {
 }
 
 void TfApercu::showPlan(const Key& key) {
+  const bool first = !planned_;
   planned_ = true;
   model_->setRows(PlanRun(inputs_.naming(), key.files, key.withTextFile));
+  if (first) {
+    // Columns as wide as their texts (the first thousand rows), within reason;
+    // afterwards they stay as the user leaves them.
+    tvApercu->resizeColumnsToContents();
+    for (int c = PreviewModel::colOrder; c < PreviewModel::colStatus; ++c)
+      tvApercu->setColumnWidth(c, std::min(tvApercu->columnWidth(c) + 12, 260));
+  }
   const size_t failed = model_->count(naming::FileStatus::Incomplete) + model_->count(naming::FileStatus::NameTaken) +
                         model_->count(naming::FileStatus::MoveFailed);
   lblResume->setText(QStringLiteral("%1 fichiers: %2 à renommer, %3 inchangés, %4 non renommés")
