@@ -1,22 +1,28 @@
 // The table of new names: what it shows for a list is what the run then does
 // on disk, running numbers past an existing file and a name that an earlier
 // file of the same run takes included; it follows a change of the format and
-// starts the run itself.
+// starts the run itself. And the open dialog's preview of the file under the
+// cursor.
 #include <QAbstractItemModel>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QTreeView>
 #include <QtTest>
 #include <memory>
 
 #include "app/main_window.hpp"
+#include "app/open_dialog.hpp"
+#include "app/preview_picture.hpp"
 #include "app/preview_table.hpp"
 #include "settings/appl_registry.hpp"
+#include "support/jpeg_encode.hpp"
 #include "support/photo_files.hpp"
 
 class PreviewTableTest : public QObject {
@@ -108,6 +114,37 @@ class PreviewTableTest : public QObject {
     QTRY_COMPARE(shown(model), QStringList({photos + " | b.jpg | 20040714.jpg | Nom déjà pris",
                                             " | scan.jpg |  | Incomplet"}));
     QVERIFY2(errors.isEmpty(), qPrintable(errors.join(" | ")));
+  }
+
+  // The preview directory must be walked before its picture is known to be
+  // a JPEG one: the dialog shows what the window shows, for the file under
+  // the cursor, and nothing for a file without a preview.
+  void openDialogShowsThePreviewUnderTheCursor() {
+    qmtest::TiffBuilder builder;
+    const int ifd0 = builder.addIfd(), ifd1 = builder.addIfd();
+    builder.ascii(ifd0, 0x010F, "Quillcam").ascii(ifd0, 0x0132, "2004:06:12 14:30:05").next(ifd0, ifd1);
+    const std::string jpeg = qmtest::encodeJpeg(16, 8, 250, 10, 10);
+    const int blob = builder.blob(jpeg);
+    builder.shortValue(ifd1, 0x0103, 6).blobPointer(ifd1, 0x0201, blob);
+    builder.longValue(ifd1, 0x0202, uint32_t(jpeg.size()));
+    const QString withPreview = write("pick/with.jpg", qmtest::jpegFile({qmtest::exifSegment(builder.build())}));
+    const QString without = write("pick/without.jpg", qmtest::photoWithoutExif());
+
+    app::PictureOpenDialog dialog(nullptr, path("pick"));
+    dialog.show();
+    auto* files = dialog.findChild<QFileSystemModel*>();
+    auto* view = dialog.findChild<QTreeView*>("treeView");
+    QVERIFY(files && view);
+    // The cursor moves as under the arrow keys.
+    auto cursorTo = [&](const QString& file) { view->setCurrentIndex(files->index(file)); };
+    QTRY_VERIFY(files->index(withPreview).isValid());
+    cursorTo(withPreview);
+    QCOMPARE(dialog.preview()->picture().size(), QSize(16, 8));
+    cursorTo(without);
+    QVERIFY(dialog.preview()->picture().isNull());
+    cursorTo(withPreview);
+    dialog.showPreviewOf(path("pick"));  // a folder
+    QVERIFY(dialog.preview()->picture().isNull());
   }
 };
 
