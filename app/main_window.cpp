@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,10 +19,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
+#include <QProgressBar>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
@@ -29,6 +34,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <climits>
 
 #include "app/about_box.hpp"
 #include "app/error_box.hpp"
@@ -79,6 +85,70 @@ constexpr const char* kActionImages[8] = {"quit", "open", "remove", "rename", "c
 enum ImageIndex { imgQuitter = 0, imgOuvrir = 1, imgSupprimer = 2, imgRenommer = 3, imgToutSupprimer = 4,
                   imgAjoutFormat = 5, imgApercu = 6, imgAPropos = 7 };
 
+// Entries take the width of the list, not that of their text, so that a path
+// too long for it is elided on the left and its file name stays visible.
+class FileEntryDelegate final : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    return QSize(1, QStyledItemDelegate::sizeHint(option, index).height());
+  }
+};
+
+// While a run lasts, user input is dropped, not kept for later: the clicks,
+// keys, wheel turns, shortcuts and drops that arrive meanwhile are never
+// handled, now or after the run. Only the stop button still takes the mouse.
+class InputDiscarder final : public QObject {
+ public:
+  explicit InputDiscarder(QWidget* spared) : spared_(spared) { qApp->installEventFilter(this); }
+  ~InputDiscarder() override { qApp->removeEventFilter(this); }
+  InputDiscarder(const InputDiscarder&) = delete;
+  InputDiscarder& operator=(const InputDiscarder&) = delete;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+        // Mouse events reach a widget through its window: only the widget
+        // decides.
+        if (!watched->isWidgetType()) return false;
+        return !spared_ || (watched != spared_ && !spared_->isAncestorOf(static_cast<QWidget*>(watched)));
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::Shortcut:
+      case QEvent::Wheel:
+      case QEvent::ContextMenu:
+      case QEvent::InputMethod:
+      case QEvent::DragEnter:
+      case QEvent::DragMove:
+      case QEvent::Drop:
+      case QEvent::TouchBegin:
+      case QEvent::TouchUpdate:
+      case QEvent::TouchEnd:
+      case QEvent::TabletPress:
+      case QEvent::TabletRelease:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+ private:
+  QPointer<QWidget> spared_;
+};
+
+// A run shows its progress, its log and the shrinking list at most this often
+// (milliseconds): about 25 times a second.
+constexpr qint64 kShowEveryMs = 40;
+
+// Settings values of the window's layout (Base64 of Qt's saved states).
+constexpr const char* kGeometryValue = "Geometrie";
+constexpr const char* kSplitterAffichageValue = "SeparateurAffichage";
+constexpr const char* kSplitterListeValue = "SeparateurListe";
+constexpr const char* kSplitterTextesValue = "SeparateurTextes";
+
 }  // namespace
 
 TfPrincipale::TfPrincipale(settings::TApplRegistry& store, const QStringList& arguments, QWidget* parent)
@@ -108,6 +178,22 @@ TfPrincipale::TfPrincipale(settings::TApplRegistry& store, const QStringList& ar
   sbGenerale = statusBar();
   sbGenerale->setObjectName(QStringLiteral("sbGenerale"));
   sbGenerale->setFixedHeight(19);
+  pbRenommage = new QProgressBar(sbGenerale);
+  pbRenommage->setObjectName(QStringLiteral("pbRenommage"));
+  pbRenommage->setFixedSize(240, 15);
+  pbRenommage->setFormat(QStringLiteral("%v / %m"));
+  pbRenommage->setAlignment(Qt::AlignCenter);
+  sbArreter = new QToolButton(sbGenerale);
+  sbArreter->setObjectName(QStringLiteral("sbArreter"));
+  sbArreter->setText(QStringLiteral("Arrêter"));
+  sbArreter->setToolTip(QStringLiteral("Arrête le renommage après le fichier en cours"));
+  sbArreter->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  sbArreter->setFocusPolicy(Qt::NoFocus);  // typing during a run never stops it
+  sbArreter->setFixedHeight(17);
+  sbGenerale->addPermanentWidget(pbRenommage);
+  sbGenerale->addPermanentWidget(sbArreter);
+  pbRenommage->hide();
+  sbArreter->hide();
 
   readSettings();
 
@@ -138,12 +224,26 @@ TfPrincipale::TfPrincipale(settings::TApplRegistry& store, const QStringList& ar
   connect(cbListeFormats, &QComboBox::activated, this, handler(&TfPrincipale::acAjoutFormatExecute));
   connect(cbFormatNom, &QComboBox::editTextChanged, this, handler(&TfPrincipale::cbFormatNomChange));
   connect(cbTexteUtilisateur, &QComboBox::editTextChanged, this, handler(&TfPrincipale::UpdateDisplay));
-  connect(seNbChiffres, &QSpinBox::textChanged, this, handler(&TfPrincipale::UpdateDisplay));
+  // The preview follows the digit box's text as typed, which is what a run
+  // reads too (an empty box or 0 counts as 1).
+  connect(seNbChiffres->findChild<QLineEdit*>(), &QLineEdit::textChanged, this,
+          handler(&TfPrincipale::UpdateDisplay));
+  connect(cbFichierTexte, &QCheckBox::toggled, this, handler(&TfPrincipale::UpdateDisplay));
   connect(sbRetraitHistoriqueFormat, &QToolButton::clicked, this,
           handler(&TfPrincipale::sbRetraitHistoriqueFormatClick));
   connect(cbRetraitHistoriqueTexte, &QToolButton::clicked, this,
           handler(&TfPrincipale::cbRetraitHistoriqueTexteClick));
   connect(lbFichiers, &QListWidget::itemSelectionChanged, this, handler(&TfPrincipale::UpdateDisplay));
+  // The Delete key in the list removes the selected entries, as Ctrl+D does.
+  auto* deleteKey = new QShortcut(QKeySequence(Qt::Key_Delete), lbFichiers);
+  deleteKey->setContext(Qt::WidgetShortcut);
+  connect(deleteKey, &QShortcut::activated, this, [this] {
+    if (acSupprimer->isEnabled()) acSupprimer->trigger();
+  });
+  connect(sbArreter, &QToolButton::clicked, this, [this] {
+    stopRequested_ = true;
+    sbArreter->setEnabled(false);
+  });
   cbFormatNom->installEventFilter(this);
   cbFormatNom->lineEdit()->installEventFilter(this);
 
@@ -253,7 +353,7 @@ void TfPrincipale::createToolBar() {
 }
 
 QWidget* TfPrincipale::createFormatPanel() {
-  auto* pnlFormat = new QWidget(this);
+  pnlFormat = new QWidget(this);
   pnlFormat->setObjectName(QStringLiteral("pnlFormat"));
   pnlFormat->setFixedHeight(68);
   auto* grid = new QGridLayout(pnlFormat);
@@ -295,6 +395,8 @@ QWidget* TfPrincipale::createFormatPanel() {
   seNbChiffres->setRange(1, 9);
   seNbChiffres->setToolTip(QStringLiteral("Nombre de chiffres min pour le compteur d'occurences ('#NUM')"));
   if (auto* digits = seNbChiffres->findChild<QLineEdit*>()) digits->setMaxLength(1);
+  // A box left empty or at 0 shows the count that is used: 1.
+  seNbChiffres->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
 
   cbTexteUtilisateur = editableBox("cbTexteUtilisateur");
   cbTexteUtilisateur->setToolTip(QStringLiteral("Texte à insérer correspondant au format 'TEXT'"));
@@ -341,7 +443,10 @@ QWidget* TfPrincipale::createDisplayArea() {
   lbFichiers->setObjectName(QStringLiteral("lbFichiers"));
   lbFichiers->setSelectionMode(QAbstractItemView::ExtendedSelection);
   lbFichiers->setMinimumSize(128, 128);
-  lbFichiers->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  lbFichiers->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  lbFichiers->setTextElideMode(Qt::ElideLeft);
+  lbFichiers->setUniformItemSizes(true);  // lays out 10,000 entries at once
+  lbFichiers->setItemDelegate(new FileEntryDelegate(lbFichiers));
   imgPreview = new PreviewPicture(this);
   imgPreview->setObjectName(QStringLiteral("imgPreview"));
   imgPreview->setMinimumSize(64, 64);
@@ -358,8 +463,9 @@ QWidget* TfPrincipale::createDisplayArea() {
   splTextes = splitter("pnlTextes", Qt::Vertical);
   splTextes->addWidget(reTexte);
   splTextes->addWidget(reNom);
+  // Both panes grow with the window.
   splTextes->setStretchFactor(0, 1);
-  splTextes->setStretchFactor(1, 0);
+  splTextes->setStretchFactor(1, 1);
   splTextes->setSizes({400, 169});
 
   splAffichage = splitter("pnlAffichage", Qt::Horizontal);
@@ -385,6 +491,15 @@ void TfPrincipale::readSettings() {
   seNbChiffres->setValue(v.digits);
   initialDir_ = v.initialDir;
   cbFichierTexte->setChecked(v.withTextFile);
+  // Where the window and its splitters were left; a value that does not
+  // restore keeps the designed layout.
+  const auto stored = [this](const char* name) {
+    return QByteArray::fromBase64(store_.ReadStringValue(QString(), QString::fromLatin1(name), QString()).toLatin1());
+  };
+  restoreGeometry(stored(kGeometryValue));
+  splAffichage->restoreState(stored(kSplitterAffichageValue));
+  splListe->restoreState(stored(kSplitterListeValue));
+  splTextes->restoreState(stored(kSplitterTextesValue));
 }
 
 void TfPrincipale::writeSettings() {
@@ -400,6 +515,13 @@ void TfPrincipale::writeSettings() {
   v.formatHistory = itemsOf(cbFormatNom);
   v.textHistory = itemsOf(cbTexteUtilisateur);
   settings::WritePersisted(store_, v);
+  const auto keep = [this](const char* name, const QByteArray& state) {
+    store_.WriteStringValue(QString(), QString::fromLatin1(name), QString::fromLatin1(state.toBase64()));
+  };
+  keep(kGeometryValue, saveGeometry());
+  keep(kSplitterAffichageValue, splAffichage->saveState());
+  keep(kSplitterListeValue, splListe->saveState());
+  keep(kSplitterTextesValue, splTextes->saveState());
 }
 
 // ---------------------------------------------------------------------------
@@ -424,8 +546,10 @@ std::vector<size_t> TfPrincipale::selectedRows() const {
 void TfPrincipale::showFileList() {
   QSignalBlocker quiet(lbFichiers);
   lbFichiers->clear();
-  QStringList shown = files();
+  const QStringList shown = files();
   lbFichiers->addItems(shown);
+  // The full path shows as the tool tip of an entry elided in the list.
+  for (int row = 0; row < lbFichiers->count(); ++row) lbFichiers->item(row)->setToolTip(shown.at(row));
 }
 
 void TfPrincipale::AddFiles(const QStringList& paths) {
@@ -482,11 +606,13 @@ void TfPrincipale::UpdateDisplay() {
   reNom->clear();
   imgPreview->clearPicture();
   const std::vector<size_t> rows = selectedRows();
-  acSupprimer->setEnabled(!rows.empty());
-  acToutSupprimer->setEnabled(!list_.empty());
-  acRenommer->setEnabled(!list_.empty());
-  acAnnuler->setEnabled(undoable_);
-  if (fApercu_) fApercu_->scheduleRefresh();
+  // A run keeps every action disabled until it ends.
+  const bool idle = !batchRunning_;
+  acSupprimer->setEnabled(idle && !rows.empty());
+  acToutSupprimer->setEnabled(idle && !list_.empty());
+  acRenommer->setEnabled(idle && !list_.empty());
+  acAnnuler->setEnabled(idle && undoable_);
+  if (fApercu_ && idle) fApercu_->scheduleRefresh();
   try {
     if (rows.size() == 1 && rows.front() < list_.size()) {
       naming_->EvaluateFile(list_.at(rows.front()));
@@ -592,19 +718,32 @@ bool TfPrincipale::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------------------
 
 void TfPrincipale::acRenommerExecute() {
+  if (batchRunning_) return;
   batchRunning_ = true;
+  stopRequested_ = false;
+  // An empty digit box or 0 is run as 1; the box shows the count in use.
+  seNbChiffres->interpretText();
+  const QPointer<QWidget> focus = QApplication::focusWidget();
+  const bool insertEnabled = acAjoutFormat->isEnabled();
+  InputDiscarder discard(sbArreter);
+  setRunning(true);
   struct RunEnd {
     TfPrincipale* w;
+    const QPointer<QWidget>& focus;
+    bool insertEnabled;
     ~RunEnd() {
+      // Input that came in since the last look goes now, still unhandled.
+      QCoreApplication::processEvents();
       w->batchRunning_ = false;
       w->TextFileMode = false;
-      w->sbGenerale->clearMessage();
+      w->setRunning(false);
+      w->acAjoutFormat->setEnabled(insertEnabled);
+      if (focus) focus->setFocus();
       if (w->closePending_) QTimer::singleShot(0, w, &QWidget::close);
     }
-  } runEnd{this};
+  } runEnd{this, focus, insertEnabled};
 
-  RichPaneSink log(reTexte);
-  const auto picture = [this](const std::optional<meta::RgbImage>& p) { imgPreview->setPicture(p); };
+  BufferedPaneSink log(reTexte);
   naming::BatchHooks hooks;
   hooks.beforeRun = [this] {
     {
@@ -618,30 +757,72 @@ void TfPrincipale::acRenommerExecute() {
       applyEditBox(box, edit);
     }
   };
-  hooks.writeCompanion = [this, &picture](naming::OutputSink& companion) {
+  // The preview picture stays empty during a run: decoding each photo's
+  // preview would cost more than renaming it.
+  hooks.writeCompanion = [this](naming::OutputSink& companion) {
     TextFileMode = true;
     struct Clear {
       bool& flag;
       ~Clear() { flag = false; }
     } clear{TextFileMode};
-    report::ShowReportPane(companion, *imgData_, picture);
+    report::ShowReportPane(companion, *imgData_, nullptr);
   };
-  hooks.progress = [this](size_t done, size_t total) {
-    {
-      QSignalBlocker quiet(lbFichiers);
-      while (static_cast<size_t>(lbFichiers->count()) > list_.size()) delete lbFichiers->takeItem(0);
-    }
-    sbGenerale->showMessage(QStringLiteral("%1 / %2").arg(done).arg(total));
-    // Keep the window painted; input waits until the run is over.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  hooks.fileDone = [this](const naming::FileResult& result) {
+    if (fileDone) fileDone(result);
+  };
+  hooks.stopRequested = [this] { return stopRequested_; };
+  // The log, the list and the progress are brought up to date together, a
+  // few times a second, whatever the number of files.
+  QElapsedTimer sinceShown;
+  sinceShown.start();
+  hooks.progress = [&](size_t done, size_t total) {
+    if (sinceShown.elapsed() < kShowEveryMs) return;
+    log.flush();
+    showProgress(done, total);
+    QCoreApplication::processEvents();
+    sinceShown.restart();
   };
   std::string problem;
   const bool ran = naming::RunJournaledBatch(*naming_, list_, log, cbFichierTexte->isChecked(), hooks, problem)
                        .has_value();
+  log.flush();
   refreshUndo();
   if (!ran) throw std::runtime_error("Le journal d'annulation ne peut être créé, rien n'a été renommé: " + problem);
   // No refresh: the log stays in the report pane until the next one.
   showFileList();
+}
+
+void TfPrincipale::showProgress(size_t done, size_t total) {
+  pbRenommage->setMaximum(static_cast<int>(std::min<size_t>(total, INT_MAX)));
+  pbRenommage->setValue(static_cast<int>(std::min<size_t>(done, INT_MAX)));
+  // The entries done leave the list from its top, in one step.
+  const int gone = lbFichiers->count() - static_cast<int>(list_.size());
+  if (gone > 0) {
+    QSignalBlocker quiet(lbFichiers);
+    lbFichiers->model()->removeRows(0, gone);
+  }
+}
+
+void TfPrincipale::setRunning(bool running) {
+  for (QWidget* part : {static_cast<QWidget*>(menuBar()), static_cast<QWidget*>(tbPrincipale), pnlFormat,
+                        static_cast<QWidget*>(lbFichiers)})
+    part->setEnabled(!running);
+  for (QAction* action : {acOuvrir, acQuitter, acSupprimer, acRenommer, acAnnuler, acApercu, acToutSupprimer,
+                          acAjoutFormat, acAPropos})
+    action->setEnabled(!running);
+  if (running) {
+    pbRenommage->setRange(0, static_cast<int>(std::min<size_t>(list_.size(), INT_MAX)));
+    pbRenommage->setValue(0);
+    sbArreter->setEnabled(true);
+  } else {
+    // Nothing is selected after a run; the rest follows the list.
+    acSupprimer->setEnabled(false);
+    acToutSupprimer->setEnabled(!list_.empty());
+    acRenommer->setEnabled(!list_.empty());
+    acAnnuler->setEnabled(undoable_);
+  }
+  pbRenommage->setVisible(running);
+  sbArreter->setVisible(running);
 }
 
 void TfPrincipale::refreshUndo() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "metadata/image_reader.hpp"
+#include "naming/batch_rename.hpp"
 #include "naming/file_list.hpp"
 #include "naming/histories.hpp"
 #include "naming/naming.hpp"
@@ -20,6 +21,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QSpinBox;
 class QSplitter;
 class QStatusBar;
@@ -61,6 +63,11 @@ class TfPrincipale final : public QMainWindow {
   // Asks whether to undo the last run (the question given); a message box
   // unless replaced.
   std::function<bool(const QString& question)> confirmUndo;
+  // Told of each file's outcome while a run lasts, after the window's own
+  // handling of it (tests act from here while a run is under way).
+  std::function<void(const naming::FileResult& result)> fileDone;
+
+  bool batchRunning() const { return batchRunning_; }
 
   // The list as shown, in order.
   QStringList files() const;
@@ -89,6 +96,10 @@ class TfPrincipale final : public QMainWindow {
   void acSupprimerExecute();
   void acToutSupprimerExecute();
   void acRenommerExecute();
+  // While a run lasts only the stop button takes input: the actions, the
+  // boxes, the list and the menus are disabled, the progress is shown.
+  void setRunning(bool running);
+  void showProgress(size_t done, size_t total);
   void acAnnulerExecute();
   void refreshUndo();  // the undo action follows the newest journaled run
   void acAjoutFormatExecute();
@@ -115,6 +126,7 @@ class TfPrincipale final : public QMainWindow {
   QString initialDir_;
   TfAPropos* aboutBox_ = nullptr;
   bool batchRunning_ = false;
+  bool stopRequested_ = false;  // "Arrêter" was clicked during the run
   bool undoable_ = false;
   bool closePending_ = false;
   bool settingsWritten_ = false;
@@ -132,6 +144,7 @@ class TfPrincipale final : public QMainWindow {
   TfApercu* fApercu_ = nullptr;  // the table of the whole batch, made when first asked for
 
   QToolBar* tbPrincipale = nullptr;
+  QWidget* pnlFormat = nullptr;
   QComboBox* cbListeFormats = nullptr;
   QComboBox* cbFormatNom = nullptr;
   QComboBox* cbTexteUtilisateur = nullptr;
@@ -147,6 +160,8 @@ class TfPrincipale final : public QMainWindow {
   QSplitter* splTextes = nullptr;
   QSplitter* splAffichage = nullptr;
   QStatusBar* sbGenerale = nullptr;
+  QProgressBar* pbRenommage = nullptr;  // shown while a run lasts
+  QToolButton* sbArreter = nullptr;     // stops the run after the current file
 };
 
 }  // namespace app

@@ -36,25 +36,53 @@ QString decodeReportText(const std::string& bytes) {
   return fromCp1252(bytes);
 }
 
-RichPaneSink::RichPaneSink(QTextEdit* pane) : pane_(pane) {}
+namespace {
 
-void RichPaneSink::WriteRich(const std::string& text, const naming::TextStyle& style) {
+// A piece at the cursor, with its own attributes only.
+void insertPiece(QTextCursor& cursor, const QString& paneFamily, const std::string& text,
+                 const naming::TextStyle& style) {
   QString piece = decodeReportText(text);
   piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   piece.replace(u'\r', u'\n');
 
   QTextCharFormat format;
-  format.setFontFamilies({style.fixed ? QString::fromLatin1(kFixedFontFamily) : pane_->font().family()});
+  format.setFontFamilies({style.fixed ? QString::fromLatin1(kFixedFontFamily) : paneFamily});
   format.setFontFixedPitch(style.fixed);
   format.setFontStyleHint(style.fixed ? QFont::TypeWriter : QFont::AnyStyle);
   format.setFontPointSize(style.size);
   format.setFontWeight(style.bold ? QFont::Bold : QFont::Normal);
   format.setFontItalic(style.italic);
   format.setForeground(QColor(style.colour.r, style.colour.g, style.colour.b));
+  cursor.insertText(piece, format);
+}
 
+}  // namespace
+
+RichPaneSink::RichPaneSink(QTextEdit* pane) : pane_(pane) {}
+
+void RichPaneSink::WriteRich(const std::string& text, const naming::TextStyle& style) {
   QTextCursor cursor(pane_->document());
   cursor.movePosition(QTextCursor::End);
-  cursor.insertText(piece, format);
+  insertPiece(cursor, pane_->font().family(), text, style);
+}
+
+BufferedPaneSink::BufferedPaneSink(QTextEdit* pane) : pane_(pane) {}
+
+BufferedPaneSink::~BufferedPaneSink() { flush(); }
+
+void BufferedPaneSink::WriteRich(const std::string& text, const naming::TextStyle& style) {
+  pieces_.push_back({text, style});
+}
+
+void BufferedPaneSink::flush() {
+  if (pieces_.empty()) return;
+  QTextCursor cursor(pane_->document());
+  cursor.movePosition(QTextCursor::End);
+  const QString family = pane_->font().family();
+  cursor.beginEditBlock();
+  for (const naming::RecordingSink::Piece& piece : pieces_) insertPiece(cursor, family, piece.text, piece.style);
+  cursor.endEditBlock();
+  pieces_.clear();
 }
 
 }  // namespace app

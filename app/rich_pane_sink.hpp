@@ -4,6 +4,7 @@
 // style, so no piece's attributes spill into the next one.
 #include <QString>
 #include <string>
+#include <vector>
 
 #include "naming/output_sink.hpp"
 
@@ -28,6 +29,24 @@ class RichPaneSink final : public naming::OutputSink {
 
  private:
   QTextEdit* pane_;
+};
+
+// The same pieces, kept until flush() puts them all at the end of the pane in
+// one edit of its document: a long log costs one layout of the pane per
+// flush, not one per piece. The pane's text is exactly what RichPaneSink
+// would have written.
+class BufferedPaneSink final : public naming::OutputSink {
+ public:
+  explicit BufferedPaneSink(QTextEdit* pane);
+  ~BufferedPaneSink() override;  // flushes what is left
+  void WriteRich(const std::string& text, const naming::TextStyle& style) override;
+  void flush();
+  // Forgets the pieces not yet flushed (the pane was cleared meanwhile).
+  void discard() { pieces_.clear(); }
+
+ private:
+  QTextEdit* pane_;
+  std::vector<naming::RecordingSink::Piece> pieces_;
 };
 
 }  // namespace app

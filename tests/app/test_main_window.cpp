@@ -13,8 +13,11 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -22,6 +25,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 #include <QtTest>
@@ -243,7 +247,6 @@ class MainWindowTest : public QObject {
 
     // The companion lines appear with the check box; nothing selected empties all.
     child<QCheckBox>("cbFichierTexte")->setChecked(true);
-    w_->UpdateDisplay();
     QVERIFY(reNom()->toPlainText().contains("Fichier texte associé: \n\t20040612-143005-01.exif.txt\n"));
     list()->clearSelection();
     QVERIFY(reTexte()->document()->isEmpty() && reNom()->document()->isEmpty());
@@ -339,8 +342,6 @@ class MainWindowTest : public QObject {
     store().WriteStringValue("", "Format", "x[IYEAR]-[NUMBER][EXT]");
     open({dated, scan});
     child<QCheckBox>("cbFichierTexte")->setChecked(true);
-    QStringList progress;
-    connect(w_->statusBar(), &QStatusBar::messageChanged, this, [&](const QString& m) { progress << m; });
 
     QVERIFY(action("acRenommer")->isEnabled());
     action("acRenommer")->trigger();
@@ -365,7 +366,8 @@ class MainWindowTest : public QObject {
     QVERIFY(reNom()->document()->isEmpty());
     QCOMPARE(w_->files(), QStringList{scan});
     QCOMPARE(list()->count(), 1);
-    QCOMPARE(progress, QStringList({"1 / 2", "2 / 2", ""}));
+    QVERIFY(w_->statusBar()->currentMessage().isEmpty());
+    QVERIFY(child<QProgressBar>("pbRenommage")->isHidden());
     QVERIFY(!w_->TextFileMode);
 
     // The format went to the top of its history, replacing its case variant;
@@ -383,6 +385,146 @@ class MainWindowTest : public QObject {
     child<QToolButton>("sbRetraitHistoriqueFormat")->click();
     QCOMPARE(format()->currentText(), kDefaultFormat);
     QCOMPARE(items(format()), QStringList{kDefaultFormat});
+  }
+
+  // Clicks and keys that come while a run lasts are dropped: neither handled
+  // during the run (a second run, a refresh that wipes the log) nor replayed
+  // after it.
+  void inputDuringARunIsDropped() {
+    QStringList photos;
+    for (int i = 0; i < 12; ++i)
+      photos << write(QString("run/p%1.jpg").arg(i, 2, 10, QChar('0')),
+                      qmtest::photoWithDate(QString("2004:06:12 14:30:%1").arg(i, 2, 10, QChar('0')).toStdString(),
+                                            std::to_string(i)));
+    open({path("run")});
+    activate();
+    auto* texte = child<QComboBox>("cbTexteUtilisateur");
+    texte->setEditText("ete");
+    QWidget* renameButton = child<QToolBar>("tbPrincipale")->widgetForAction(action("acRenommer"));
+    QVERIFY(renameButton);
+    int handled = 0;
+    QString enabledDuringRun;
+    w_->fileDone = [&](const naming::FileResult&) {
+      if (++handled != 2) return;
+      enabledDuringRun = enabling() + (texte->isEnabled() ? "1" : "0") + (list()->isEnabled() ? "1" : "0");
+      QTest::mouseDClick(renameButton, Qt::LeftButton);
+      QTest::keyClicks(texte->lineEdit(), "xyz");
+      QTest::keyClick(w_.get(), Qt::Key_Q, Qt::ControlModifier);
+      // Input still queued when the run ends is not handled afterwards either.
+      for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(renameButton, new QMouseEvent(type, QPointF(4, 4), renameButton->mapToGlobal(QPointF(4, 4)),
+                                                                  Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                                                                  Qt::NoModifier));
+      QCoreApplication::postEvent(texte->lineEdit(), new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
+    };
+    action("acRenommer")->trigger();
+    QTest::qWait(50);  // anything left over would be handled now
+
+    QCOMPARE(handled, photos.size());
+    QCOMPARE(enabledDuringRun, QString("00000000"));
+    const QString log = reTexte()->toPlainText();
+    QCOMPARE(log.count("Changement des noms"), 1);
+    QCOMPARE(log.count("Ok: "), photos.size());
+    QVERIFY2(log.endsWith("Tout a été renommé\n\n"), qPrintable(log));
+    QCOMPARE(texte->currentText(), QString("ete"));
+    QCOMPARE(w_->files().size(), photos.size());
+    QVERIFY(w_->isVisible());
+    QCOMPARE(enabling(), QString("110111"));
+    QVERIFY(texte->isEnabled() && list()->isEnabled());
+  }
+
+  // "Arrêter" ends the run after the current file; the list keeps the
+  // failures and the files not reached.
+  void stopEndsTheRunAfterTheCurrentFile() {
+    const QString scan = write("stop/a.jpg", qmtest::photoWithoutExif());
+    QStringList dated;
+    for (char c = 'b'; c <= 'f'; ++c)
+      dated << write(QString("stop/%1.jpg").arg(c),
+                     qmtest::photoWithDate(std::string("2004:06:12 14:30:0") + char('0' + (c - 'a')), std::string(1, c)));
+    open({path("stop")});
+    activate();
+    int handled = 0;
+    bool shown = false;
+    w_->fileDone = [&](const naming::FileResult&) {
+      if (++handled != 3) return;
+      auto* stop = child<QToolButton>("sbArreter");
+      shown = !stop->isHidden() && stop->isEnabled() && !child<QProgressBar>("pbRenommage")->isHidden();
+      QTest::mouseClick(stop, Qt::LeftButton);
+    };
+    action("acRenommer")->trigger();
+    QCOMPARE(handled, 3);
+    QVERIFY(shown);
+    const QString log = reTexte()->toPlainText();
+    QVERIFY2(log.endsWith("Renommage arrêté\n\n2 renommés, 0 inchangés, 1 non renommés, 3 restent dans la liste\n"),
+             qPrintable(log));
+    QCOMPARE(w_->files(), (QStringList{scan, dated[2], dated[3], dated[4]}));
+    QCOMPARE(list()->count(), 4);
+    QVERIFY(child<QToolButton>("sbArreter")->isHidden());
+  }
+
+  // An empty digit box, or 0, is run as 1: the preview says so at once and
+  // the box shows it once the run starts.
+  void digitBoxLeftEmptyPreviewsWhatTheRunUses_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("empty") << "";
+    QTest::newRow("zero") << "0";
+  }
+  void digitBoxLeftEmptyPreviewsWhatTheRunUses() {
+    QFETCH(QString, typed);
+    const QString photo = write("digits/IMG_0001.jpg", qmtest::photoWithDate("2004:06:12 14:30:05"));
+    store().WriteStringValue("", "Format", "[IYEAR]-[NUMBER][EXT]");
+    store().WriteIntegerValue("", "Chiffres", 5);
+    open({photo});
+    list()->item(0)->setSelected(true);
+    QVERIFY(reNom()->toPlainText().contains("\t2004-00001.jpg\n"));
+    auto* digits = child<QSpinBox>("seNbChiffres");
+    digits->findChild<QLineEdit*>()->setText(typed);
+    QVERIFY2(reNom()->toPlainText().contains("\t2004-1.jpg\n"), qPrintable(reNom()->toPlainText()));
+    action("acRenommer")->trigger();
+    QVERIFY(QFile::exists(path("digits/2004-1.jpg")));
+    QCOMPARE(digits->text(), QString("1"));
+    QCOMPARE(digits->value(), 1);
+  }
+
+  void listEntriesShowTheFileNameAndDeleteRemovesThem() {
+    const QString deep = write("a/very/long/folder/name/that/does/not/fit/in/the/list/IMG_0001.jpg",
+                               qmtest::photoWithoutExif("1"));
+    const QString other = write("b.jpg", qmtest::photoWithoutExif("2"));
+    open({deep, other});
+    activate();
+    QListWidgetItem* entry = list()->item(0);
+    QCOMPARE(entry->toolTip(), deep);
+    // The entry is as wide as the list, not as its text: elided, no scrolling.
+    QVERIFY(list()->viewport()->width() < list()->fontMetrics().horizontalAdvance(deep));
+    QVERIFY(list()->visualItemRect(entry).right() < list()->viewport()->width());
+    QCOMPARE(list()->horizontalScrollBar()->maximum(), 0);
+
+    list()->setFocus();
+    entry->setSelected(true);
+    QTest::keyClick(list(), Qt::Key_Delete);
+    QCOMPARE(w_->files(), QStringList{other});
+  }
+
+  void layoutIsKeptBetweenRunsWithTheDesignedOneFirst() {
+    open();
+    QCOMPARE(w_->size(), QSize(927, 665));
+    activate();
+    QCOMPARE(child<QSplitter>("pnlAffichage")->sizes().value(0), 280);
+    w_->resize(700, 500);
+    child<QSplitter>("pnlAffichage")->setSizes({350, 350});
+    child<QSplitter>("pnlTextes")->setSizes({150, 200});
+    const QList<int> textSizes = child<QSplitter>("pnlTextes")->sizes();
+    QVERIFY(w_->close());
+    open();
+    activate();
+    QCOMPARE(w_->size(), QSize(700, 500));
+    QCOMPARE(child<QSplitter>("pnlAffichage")->sizes().value(0), 350);
+    QCOMPARE(child<QSplitter>("pnlTextes")->sizes(), textSizes);
+    // A stored value that is not a layout leaves the designed one.
+    QVERIFY(w_->close());
+    store().WriteStringValue("", "Geometrie", "garbage");
+    open();
+    QCOMPARE(w_->size(), QSize(927, 665));
   }
 
   void dropAddsEveryPathInDropOrder() {
@@ -566,6 +708,18 @@ class MainWindowTest : public QObject {
     QVERIFY(!after.fontFixedPitch());
     QCOMPARE(after.fontFamilies().toStringList().value(0), pane.font().family());
     QCOMPARE(after.foreground().color(), QColor(255, 0, 0));
+
+    // Kept and flushed in one edit, the same pieces give the same document.
+    QTextEdit buffered;
+    buffered.setFont(pane.font());
+    {
+      app::BufferedPaneSink later(&buffered);
+      later.WriteRich("NAME        ", naming::styleOf(true, false, 10, naming::kBlack, true));
+      later.flush();
+      later.WriteRich("= 'x'\r\nnext\rlast", naming::styleOf(false, false, 8, naming::kRed));
+      QCOMPARE(buffered.document()->blockCount(), 1);
+    }
+    QCOMPARE(buffered.toHtml(), pane.toHtml());
   }
 
   void previewFitsKeepingItsShape_data() {
