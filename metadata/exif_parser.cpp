@@ -32,6 +32,29 @@ constexpr uint16_t kTagExifImageWidth = 0xA002;
 constexpr uint16_t kTagExifImageLength = 0xA003;
 constexpr uint16_t kTagInteropOffset = 0xA005;
 
+// The entries whose values the facts or the walk itself need (see captureFacts).
+bool feedsFacts(uint16_t tag) {
+  switch (tag) {
+    case kTagImageWidth:
+    case kTagExifImageWidth:
+    case kTagImageLength:
+    case kTagExifImageLength:
+    case kTagMake:
+    case kTagModel:
+    case kTagDateTime:
+    case kTagDateTimeOriginal:
+    case kTagExifVersion:
+    case kTagFlash:
+    case kTagSubIfds:
+    case kTagExifOffset:
+    case kTagInteropOffset:
+    case kTagGpsInfo:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Real files hold a handful of directories. A file whose directories point at
 // each other many times over (not a cycle, but a lattice) would otherwise
 // cost an exponential number of walks, so nested walks stop after this many.
@@ -118,6 +141,9 @@ void TImageInfo::ParseDirectory(int32_t position, int32_t base, int32_t kind, in
       if (offset < 0) throw DecodeFault("Negative value offset " + std::to_string(offset));
       v = int64_t{offset} + base;
     }
+    // Nothing after this point can fault for an entry that gives no fact
+    // (renderers and the store are boundaries of their own).
+    if (FactsOnly && kind != kPreviewDirectory && !feedsFacts(tag)) continue;
     const ByteString raw = copyClamped(Buffer, v, size);
 
     TTagEntry row = FindRow(tag, kind);
@@ -152,6 +178,7 @@ void TImageInfo::ParseDirectory(int32_t position, int32_t base, int32_t kind, in
     const int32_t valuePos =
         static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
     captureFacts(row, tag, type, raw, valuePos, base, kind, bound, text);
+    if (FactsOnly) continue;
 
     row.ValueType = static_cast<uint16_t>(type);
     row.Data = std::move(text);
@@ -211,7 +238,7 @@ void TImageInfo::captureFacts(const TTagEntry& row, uint16_t tag, int32_t type, 
     case kTagMakerNote:
       MakerNoteBytes = raw;
       MakerNotePos = valuePos;
-      MakerNoteDecoded = TmsInfo(FromTiff, *this).DecodeMakerNote();
+      if (!FactsOnly) MakerNoteDecoded = TmsInfo(FromTiff, *this).DecodeMakerNote();
       break;
     case kTagSubIfds:
     case kTagExifOffset:

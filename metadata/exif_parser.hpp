@@ -50,6 +50,11 @@ class TImageInfo : public tEndInd {
   int32_t MakerNotePos = 0;
   size_t TagCursor = 0;
   size_t PreviewTagCursor = 0;
+  // True: the walk captures the photo facts and the preview position alone.
+  // No row is kept and the maker note is not decoded, but every entry is
+  // read and checked as in a full walk, so the same faults end it at the
+  // same places and the facts come out the same.
+  bool FactsOnly = false;
 
   int32_t TagCount() const { return static_cast<int32_t>(Tags.size()); }
   int32_t PreviewTagCount() const { return static_cast<int32_t>(PreviewTags.size()); }

@@ -40,7 +40,8 @@ class ReadingTiffFlag {
 // a time or a run of bytes, as the segment scan takes them.
 class SequentialReader {
  public:
-  explicit SequentialReader(const tByteSource& source) : source_(source) {}
+  // `kept`, when given, receives every byte read from the source, in order.
+  SequentialReader(const tByteSource& source, ByteString* kept) : source_(source), kept_(kept) {}
 
   bool get(int& byte) {
     if (next_ == end_ && !refill()) return false;
@@ -64,13 +65,16 @@ class SequentialReader {
  private:
   bool refill() {
     end_ = source_.ReadAt(offset_, buffer_.data(), static_cast<int64_t>(buffer_.size()));
+    if (kept_ && end_ > 0) kept_->append(buffer_.data(), static_cast<size_t>(end_));
     offset_ += end_;
     next_ = 0;
     return end_ > 0;
   }
 
   const tByteSource& source_;
-  std::array<char, 8192> buffer_{};
+  ByteString* kept_;
+  // Most photos have their metadata within the first 64 KiB: one read.
+  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
   int64_t offset_ = 0;  // source offset of the byte after the buffered ones
   int64_t next_ = 0;
   int64_t end_ = 0;
@@ -99,7 +103,12 @@ bool TimgData::ReadFile(const std::string& path) {
   FileBytes = file->Size();
 
   const std::string ext = toLower(extensionOf(path));
-  if (isJpegExtension(ext)) return readSource(file, ImageKind::Jpeg);
+  if (isJpegExtension(ext)) {
+    keepBytes_ = FactsOnly;
+    const bool ok = readSource(file, ImageKind::Jpeg);
+    keepBytes_ = false;
+    return ok;
+  }
   if (isTiffExtension(ext)) return readSource(file, ImageKind::Tiff);
   StatusText = "Not an EXIF file";
   return false;
@@ -137,9 +146,26 @@ void TimgData::Reset() {
   FileBytes = 0;
   ExifInfo.reset();
   IptcInfo.reset();
+  keptBytes_.clear();
   Buffer = tByteStore();
   BigEndian = false;
   exifHeaderFault_ = false;
+}
+
+void TimgData::DecodeFully() {
+  if (keptBytes_.empty()) return;
+  const ByteString bytes = std::move(keptBytes_);
+  const std::string path = SourcePath;
+  const TDateTime time = FileTime;
+  const int64_t size = FileBytes;
+  Reset();
+  SourcePath = path;
+  FileTime = time;
+  FileBytes = size;
+  const bool factsOnly = FactsOnly;
+  FactsOnly = false;
+  readSource(std::make_shared<tMemorySource>(bytes), ImageKind::Jpeg);
+  FactsOnly = factsOnly;
 }
 
 bool TimgData::ReadJpeg(const tByteSource& source) {
@@ -152,7 +178,7 @@ bool TimgData::ReadJpeg(const tByteSource& source) {
 }
 
 bool TimgData::ScanSegments(const tByteSource& source) {
-  SequentialReader in(source);
+  SequentialReader in(source, keepBytes_ ? &keptBytes_ : nullptr);
   auto readByte = [&in](int& byte) { return in.get(byte); };
 
   int b1 = 0, b2 = 0;
@@ -200,6 +226,7 @@ bool TimgData::ScanSegments(const tByteSource& source) {
         if (SegmentCount <= 5 && !ExifSlot && slot.Bytes.compare(2, 4, "Exif") == 0) {
           ExifSlot = &slot;
           ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
+          ExifInfo->FactsOnly = FactsOnly;
           Buffer = slot.Bytes;
           DecodeExifSegment();
         } else {
@@ -254,7 +281,7 @@ void TimgData::DecodeExifSegment() {
   if (position > std::numeric_limits<int32_t>::max()) throw DecodeFault("First directory offset out of range");
 
   ExifInfo->ParseDirectory(static_cast<int32_t>(position), kJpegExifBase, kMainDirectory, ExifSlot->Length - 6);
-  ExifInfo->ComputeDerivedFacts();
+  if (!ExifInfo->FactsOnly) ExifInfo->ComputeDerivedFacts();
 }
 
 bool TimgData::ReadTiff(const std::shared_ptr<const tByteSource>& source) {
