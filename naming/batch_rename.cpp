@@ -276,6 +276,13 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
     ~FactsOnlyReads() { reader.FactsOnly = before; }
   } factsOnly{naming.Reader()};
   naming.Reader().FactsOnly = true;
+  // The run is the only writer of its folders: one listing of each answers
+  // the existence tests.
+  struct Listings {
+    FileSystem& files;
+    ~Listings() { files.rememberListings(false); }
+  } listings{naming.Files()};
+  naming.Files().rememberListings(true);
   Batch batch(naming, log, withTextFile, hooks);
   WriteTitle(log, "Changement des noms");
   const size_t total = list.size();
