@@ -36,48 +36,58 @@ class ReadingTiffFlag {
   bool& flag_;
 };
 
-// Reads a source from its start, in order, through a small buffer: a byte at
-// a time or a run of bytes, as the segment scan takes them.
+// Reads a source from its start, in order, a byte at a time or a run of
+// bytes, as the segment scan takes them, through `store`: a buffer whose
+// room is reused from file to file. With `keep`, the store holds every byte
+// read at the end, in order; otherwise only the last read.
 class SequentialReader {
  public:
-  // `kept`, when given, receives every byte read from the source, in order.
-  SequentialReader(const tByteSource& source, ByteString* kept) : source_(source), kept_(kept) {}
+  SequentialReader(const tByteSource& source, ByteString& store, bool keep)
+      : source_(source), store_(store), keep_(keep) {
+    store_.clear();
+  }
 
   bool get(int& byte) {
-    if (next_ == end_ && !refill()) return false;
-    byte = static_cast<unsigned char>(buffer_[next_++]);
+    if (next_ == store_.size() && !refill()) return false;
+    byte = static_cast<unsigned char>(store_[next_++]);
     return true;
   }
 
   // False when the source ends before `count` bytes.
   bool read(char* out, int64_t count) {
     while (count > 0) {
-      if (next_ == end_ && !refill()) return false;
-      const int64_t n = std::min(count, end_ - next_);
-      std::memcpy(out, buffer_.data() + next_, static_cast<size_t>(n));
+      if (next_ == store_.size() && !refill()) return false;
+      const size_t n = std::min(static_cast<size_t>(count), store_.size() - next_);
+      std::memcpy(out, store_.data() + next_, n);
       next_ += n;
       out += n;
-      count -= n;
+      count -= static_cast<int64_t>(n);
     }
     return true;
   }
 
  private:
+  // Most photos have their metadata within the first 64 KiB: one read.
+  static constexpr size_t kReadBytes = 64 * 1024;
+
   bool refill() {
-    end_ = source_.ReadAt(offset_, buffer_.data(), static_cast<int64_t>(buffer_.size()));
-    if (kept_ && end_ > 0) kept_->append(buffer_.data(), static_cast<size_t>(end_));
-    offset_ += end_;
-    next_ = 0;
-    return end_ > 0;
+    if (!keep_) {
+      store_.clear();
+      next_ = 0;
+    }
+    const size_t start = store_.size();
+    store_.resize(start + kReadBytes);
+    const int64_t n = source_.ReadAt(offset_, store_.data() + start, static_cast<int64_t>(kReadBytes));
+    store_.resize(start + static_cast<size_t>(std::max<int64_t>(n, 0)));
+    offset_ += std::max<int64_t>(n, 0);
+    return n > 0;
   }
 
   const tByteSource& source_;
-  ByteString* kept_;
-  // Most photos have their metadata within the first 64 KiB: one read.
-  std::vector<char> buffer_ = std::vector<char>(64 * 1024);
-  int64_t offset_ = 0;  // source offset of the byte after the buffered ones
-  int64_t next_ = 0;
-  int64_t end_ = 0;
+  ByteString& store_;
+  bool keep_;
+  int64_t offset_ = 0;  // source offset of the byte after the stored ones
+  size_t next_ = 0;     // index in the store of the next byte to give
 };
 
 bool isJpegExtension(const std::string& ext) { return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe"; }
@@ -178,7 +188,7 @@ bool TimgData::ReadJpeg(const tByteSource& source) {
 }
 
 bool TimgData::ScanSegments(const tByteSource& source) {
-  SequentialReader in(source, keepBytes_ ? &keptBytes_ : nullptr);
+  SequentialReader in(source, keepBytes_ ? keptBytes_ : readBuffer_, keepBytes_);
   auto readByte = [&in](int& byte) { return in.get(byte); };
 
   int b1 = 0, b2 = 0;

@@ -104,6 +104,7 @@ class TimgData : public tEndInd {
   bool readSource(const std::shared_ptr<const tByteSource>& source, ImageKind kind);
   ByteString keptBytes_;          // the bytes a FactsOnly read of a JPEG scanned
   bool keepBytes_ = false;        // the scan records them
+  ByteString readBuffer_;         // the scan's reads otherwise (its room is reused)
   bool exifHeaderFault_ = false;  // DecodeExifSegment met a bad header; its status text is kept
 };
 
