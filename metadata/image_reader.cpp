@@ -38,17 +38,18 @@ class ReadingTiffFlag {
 
 // Reads a source from its start, in order, a byte at a time or a run of
 // bytes, as the segment scan takes them, through `store`: a buffer whose
-// room is reused from file to file. With `keep`, the store holds every byte
-// read at the end, in order; otherwise only the last read.
+// room is reused from file to file (its first `length` bytes are the ones
+// read; it never shrinks). With `keep`, they are every byte read, in order;
+// otherwise the last read only.
 class SequentialReader {
  public:
-  SequentialReader(const tByteSource& source, ByteString& store, bool keep)
-      : source_(source), store_(store), keep_(keep) {
-    store_.clear();
+  SequentialReader(const tByteSource& source, ByteString& store, size_t& length, bool keep)
+      : source_(source), store_(store), length_(length), keep_(keep) {
+    length_ = 0;
   }
 
   bool get(int& byte) {
-    if (next_ == store_.size() && !refill()) return false;
+    if (next_ == length_ && !refill()) return false;
     byte = static_cast<unsigned char>(store_[next_++]);
     return true;
   }
@@ -56,8 +57,8 @@ class SequentialReader {
   // False when the source ends before `count` bytes.
   bool read(char* out, int64_t count) {
     while (count > 0) {
-      if (next_ == store_.size() && !refill()) return false;
-      const size_t n = std::min(static_cast<size_t>(count), store_.size() - next_);
+      if (next_ == length_ && !refill()) return false;
+      const size_t n = std::min(static_cast<size_t>(count), length_ - next_);
       std::memcpy(out, store_.data() + next_, n);
       next_ += n;
       out += n;
@@ -71,20 +72,18 @@ class SequentialReader {
   static constexpr size_t kReadBytes = 64 * 1024;
 
   bool refill() {
-    if (!keep_) {
-      store_.clear();
-      next_ = 0;
-    }
-    const size_t start = store_.size();
-    store_.resize(start + kReadBytes);
-    const int64_t n = source_.ReadAt(offset_, store_.data() + start, static_cast<int64_t>(kReadBytes));
-    store_.resize(start + static_cast<size_t>(std::max<int64_t>(n, 0)));
-    offset_ += std::max<int64_t>(n, 0);
-    return n > 0;
+    if (!keep_) length_ = next_ = 0;
+    if (store_.size() < length_ + kReadBytes) store_.resize(length_ + kReadBytes);
+    const int64_t n = source_.ReadAt(offset_, store_.data() + length_, static_cast<int64_t>(kReadBytes));
+    if (n <= 0) return false;
+    length_ += static_cast<size_t>(n);
+    offset_ += n;
+    return true;
   }
 
   const tByteSource& source_;
   ByteString& store_;
+  size_t& length_;
   bool keep_;
   int64_t offset_ = 0;  // source offset of the byte after the stored ones
   size_t next_ = 0;     // index in the store of the next byte to give
@@ -156,15 +155,17 @@ void TimgData::Reset() {
   FileBytes = 0;
   ExifInfo.reset();
   IptcInfo.reset();
-  keptBytes_.clear();
+  keptLength_ = 0;
   Buffer = tByteStore();
   BigEndian = false;
   exifHeaderFault_ = false;
 }
 
 void TimgData::DecodeFully() {
-  if (keptBytes_.empty()) return;
-  const ByteString bytes = std::move(keptBytes_);
+  if (keptLength_ == 0) return;
+  // The kept bytes move aside while the container is reset and read again.
+  ByteString bytes = std::move(keptBytes_);
+  bytes.resize(keptLength_);
   const std::string path = SourcePath;
   const TDateTime time = FileTime;
   const int64_t size = FileBytes;
@@ -188,7 +189,8 @@ bool TimgData::ReadJpeg(const tByteSource& source) {
 }
 
 bool TimgData::ScanSegments(const tByteSource& source) {
-  SequentialReader in(source, keepBytes_ ? keptBytes_ : readBuffer_, keepBytes_);
+  SequentialReader in(source, keepBytes_ ? keptBytes_ : readBuffer_, keepBytes_ ? keptLength_ : readLength_,
+                      keepBytes_);
   auto readByte = [&in](int& byte) { return in.get(byte); };
 
   int b1 = 0, b2 = 0;

@@ -87,7 +87,7 @@ class TimgData : public tEndInd {
   // stay those of the read, even when the file has been moved since).
   // Nothing to do after a full read.
   void DecodeFully();
-  bool FullyDecoded() const { return keptBytes_.empty(); }
+  bool FullyDecoded() const { return keptLength_ == 0; }
   bool ReadJpeg(const tByteSource& source);
   bool ScanSegments(const tByteSource& source);
   void DecodeExifSegment();
@@ -102,9 +102,11 @@ class TimgData : public tEndInd {
 
  private:
   bool readSource(const std::shared_ptr<const tByteSource>& source, ImageKind kind);
-  ByteString keptBytes_;          // the bytes a FactsOnly read of a JPEG scanned
+  ByteString keptBytes_;          // the bytes a FactsOnly read of a JPEG scanned: the first keptLength_
+  size_t keptLength_ = 0;
   bool keepBytes_ = false;        // the scan records them
   ByteString readBuffer_;         // the scan's reads otherwise (its room is reused)
+  size_t readLength_ = 0;
   bool exifHeaderFault_ = false;  // DecodeExifSegment met a bad header; its status text is kept
 };
 
