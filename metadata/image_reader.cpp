@@ -248,7 +248,7 @@ bool TimgData::ScanSegments(const tByteSource& source) {
       case kMarkerApp13:
         if (!IptcSlot) {
           IptcSlot = &slot;
-          IptcInfo = std::make_unique<TIPTCdata>(this);
+          IptcInfo = std::make_unique<TIPTCdata>();
         }
         break;
       case kMarkerComment:
