@@ -88,7 +88,11 @@ class FolderListings {
   // folder is known by its identity, so that two spellings of one folder
   // share one listing.
   Folder* folderOf(const std::string& path) {
-    const std::string text = meta::folderOf(path);
+    // Most questions of a run are about the folder of the one before.
+    const size_t slash = path.rfind('/');
+    const std::string_view folderText(path.data(), slash == std::string::npos ? 0 : slash + 1);
+    if (last_ && folderText == lastText_) return last_->usable ? last_ : nullptr;
+    const std::string text(folderText);
     auto known = ids_.find(text);
     if (known == ids_.end()) {
       struct stat st {};
@@ -100,6 +104,8 @@ class FolderListings {
     if (!known->second) return nullptr;
     auto [it, added] = folders_.try_emplace(*known->second);
     if (added) list(text, it->second);
+    last_ = &it->second;  // unordered_map nodes stay where they are
+    lastText_ = text;
     return it->second.usable ? &it->second : nullptr;
   }
 
@@ -134,6 +140,8 @@ class FolderListings {
 
   std::unordered_map<std::string, std::optional<FolderId>> ids_;
   std::unordered_map<FolderId, Folder, FolderIdHash> folders_;
+  Folder* last_ = nullptr;  // the folder last asked about, listed under lastText_
+  std::string lastText_;
 };
 
 // True when something (a file, a folder, a dangling link) has this name.
