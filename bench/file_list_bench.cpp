@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "naming/file_list.hpp"
@@ -30,7 +29,7 @@ double secondsOf(F&& f) {
 int main(int argc, char** argv) {
   const int count = argc > 1 ? std::atoi(argv[1]) : 100000;
   const bool own = argc <= 2;
-  const fs::path folder = own ? fs::temp_directory_path() / ("quillmark-list-bench-" + std::to_string(::getpid()))
+  const fs::path folder = own ? fs::temp_directory_path() / ("quillmark-list-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))
                               : fs::path(argv[2]);
   fs::create_directories(folder);
   std::vector<std::string> files;
