@@ -108,6 +108,9 @@ int64_t tFileSource::ReadAt(int64_t offset, char* out, int64_t count) const {
     const int64_t n = readSome(fd_, offset + done, out + done, count - done);
     if (n <= 0) break;  // the end of the file, or a read error: the rest stays unread
     done += n;
+    // A short read that reaches the size examined at the open is the end:
+    // no further call to be told so.
+    if (done < count && offset + done >= size_) break;
   }
   return done;
 }

@@ -32,6 +32,29 @@ constexpr uint16_t kTagExifImageWidth = 0xA002;
 constexpr uint16_t kTagExifImageLength = 0xA003;
 constexpr uint16_t kTagInteropOffset = 0xA005;
 
+// The entries whose values the facts or the walk itself need (see captureFacts).
+bool feedsFacts(uint16_t tag) {
+  switch (tag) {
+    case kTagImageWidth:
+    case kTagExifImageWidth:
+    case kTagImageLength:
+    case kTagExifImageLength:
+    case kTagMake:
+    case kTagModel:
+    case kTagDateTime:
+    case kTagDateTimeOriginal:
+    case kTagExifVersion:
+    case kTagFlash:
+    case kTagSubIfds:
+    case kTagExifOffset:
+    case kTagInteropOffset:
+    case kTagGpsInfo:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Real files hold a handful of directories. A file whose directories point at
 // each other many times over (not a cycle, but a lattice) would otherwise
 // cost an exponential number of walks, so nested walks stop after this many.
@@ -66,6 +89,21 @@ class WalkPathEntry {
 };
 
 }  // namespace
+
+tDirectoryEntry ReadDirectoryEntry(const tEndInd& reader, int64_t position) {
+  tDirectoryEntry e;
+  e.Tag = static_cast<uint16_t>(reader.Read16(position));
+  e.Type = reader.Read16(position + 2);
+  e.Count = reader.Read32(position + 4);
+  if (e.Count < 0) throw DecodeFault("Range check error: negative element count");
+  e.Size = int64_t{typeSizeOf(e.Type)} * e.Count;
+  e.Field = position + 8;
+  if (e.Size > 4) {
+    e.Offset = reader.Read32(position + 8);
+    if (e.Offset < 0) throw DecodeFault("Range check error: negative value offset");
+  }
+  return e;
+}
 
 TImageInfo::TImageInfo(TimgData* owner, int32_t listMode) : Owner(owner), ListMode(listMode) {
   CompleteDescriptions();
@@ -102,78 +140,71 @@ void TImageInfo::ParseDirectory(int32_t position, int32_t base, int32_t kind, in
     PreviewLength = toPosition(int64_t{base} + bound - next);
   }
 
-  for (int64_t i = 0; i < n; ++i) {
-    // Entry layout: tag (2), type (2), count (4), value or offset (4).
-    const int64_t e = int64_t{position} + 2 + 12 * i;
-    const uint16_t tag = static_cast<uint16_t>(Read16(toPosition(e)));
-    const int32_t type = Read16(toPosition(e + 2));
-    const int32_t count = Read32(toPosition(e + 4));
-    if (count < 0) throw DecodeFault("Negative element count " + std::to_string(count));
-    const int64_t size = int64_t{typeSizeOf(type)} * count;
-    if (size == 0) continue;
+  for (int64_t i = 0; i < n; ++i) parseEntry(int64_t{position} + 2 + 12 * i, base, kind, bound);
+}
 
-    int64_t v = e + 8;
-    if (size > 4) {
-      int32_t offset = Read32(toPosition(e + 8));
-      if (offset < 0) throw DecodeFault("Negative value offset " + std::to_string(offset));
-      v = int64_t{offset} + base;
-    }
-    const ByteString raw = copyClamped(Buffer, v, size);
-
-    TTagEntry row = FindRow(tag, kind);
-    std::string text;
-    if (type == ASCII) {
-      text = asciiText(raw);
-    } else if (type == UNDEFINED) {
-      text = undefinedText(raw);
-    } else {
-      text = RenderValue(raw, type, row.Codes, row.Template, BigEndian);
-    }
-
-    // Step 7. A renderer that cannot convert its value leaves the text as it
-    // was, so one odd value does not cost the rest of the directory.
-    bool rendered = false;
-    if (row.Tag != 0 && row.Callback) {
-      try {
-        text = row.Callback(text, *this);
-        rendered = true;
-      } catch (const InternalError&) {
-        throw;
-      } catch (const std::exception&) {
-      }
-    }
-    if (!rendered) text = PrintableText(text);
-
-    // Step 8: the 8-byte character-code prefix and the last byte dropped.
-    if (tag == kTagUserComment) {
-      text = size - 1 > 8 ? trimText(copyClamped(raw, 9, size - 1 - 8)) : std::string();
-    }
-
-    const int32_t valuePos =
-        static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
-    captureFacts(row, tag, type, raw, valuePos, base, kind, bound, text);
-
-    row.ValueType = static_cast<uint16_t>(type);
-    row.Data = std::move(text);
-    row.Raw = raw;
-    row.RawPos = valuePos;
-    row.Size = static_cast<int32_t>(raw.size());
-    // The store is a boundary: a row that cannot be kept is left out and the
-    // walk goes on.
+// The text of a value as the tag's row renders it (step 7: a renderer that
+// cannot convert its value leaves the text as it was, so one odd value does
+// not cost the rest of the directory).
+std::string TImageInfo::valueText(const TTagEntry& row, const ByteString& raw, int32_t type) {
+  std::string text;
+  if (type == ASCII) {
+    text = asciiText(raw);
+  } else if (type == UNDEFINED) {
+    text = undefinedText(raw);
+  } else {
+    text = RenderValue(raw, type, row.Codes, row.Template, BigEndian);
+  }
+  if (row.Tag != 0 && row.Callback) {
     try {
-      if (kind == kPreviewDirectory)
-        AddPreviewTag(row);
-      else
-        AddTag(row);
+      return row.Callback(text, *this);
+    } catch (const InternalError&) {
+      throw;
     } catch (const std::exception&) {
     }
   }
+  return PrintableText(text);
 }
 
-void TImageInfo::captureFacts(const TTagEntry& row, uint16_t tag, int32_t type, const ByteString& raw,
-                              int32_t valuePos, int32_t base, int32_t kind, int32_t bound,
-                              const std::string& text) {
-  (void)row;
+void TImageInfo::parseEntry(int64_t position, int32_t base, int32_t kind, int32_t bound) {
+  toPosition(position + 4);  // the entry's fields lie within 32-bit positions
+  const tDirectoryEntry entry = ReadDirectoryEntry(*this, position);
+  if (entry.Size == 0) return;
+  const int64_t v = entry.Size > 4 ? int64_t{entry.Offset} + base : entry.Field;
+  // Nothing after this point can fault for an entry that gives no fact
+  // (renderers and the store are boundaries of their own).
+  if (FactsOnly && kind != kPreviewDirectory && !feedsFacts(entry.Tag)) return;
+  const ByteString raw = copyClamped(Buffer, v, entry.Size);
+
+  const TTagEntry& found = FindRowOf(entry.Tag, kind);
+  std::string text = valueText(found, raw, entry.Type);
+  // Step 8: the 8-byte character-code prefix and the last byte dropped.
+  if (entry.Tag == kTagUserComment)
+    text = entry.Size - 1 > 8 ? trimText(copyClamped(raw, 9, entry.Size - 1 - 8)) : std::string();
+
+  const int32_t valuePos = static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
+  captureFacts(entry.Tag, entry.Type, raw, valuePos, base, kind, bound, text);
+  if (FactsOnly) return;
+
+  TTagEntry row = found;
+  row.ValueType = static_cast<uint16_t>(entry.Type);
+  row.Data = std::move(text);
+  row.Raw = raw;
+  row.RawPos = valuePos;
+  row.Size = static_cast<int32_t>(raw.size());
+  // The store is a boundary: a row that cannot be kept is left out and the
+  // walk goes on.
+  try {
+    if (kind == kPreviewDirectory)
+      AddPreviewTag(row);
+    else
+      AddTag(row);
+  } catch (const std::exception&) {
+  }
+}
+
+void TImageInfo::captureFacts(uint16_t tag, int32_t type, const ByteString& raw, int32_t valuePos, int32_t base,
+                              int32_t kind, int32_t bound, const std::string& text) {
   auto wholeValue = [&] { return roundToInt32(NumericValue(raw, type, BigEndian)); };
 
   // The preview directory describes the thumbnail, not the photo: it gives
@@ -211,7 +242,7 @@ void TImageInfo::captureFacts(const TTagEntry& row, uint16_t tag, int32_t type, 
     case kTagMakerNote:
       MakerNoteBytes = raw;
       MakerNotePos = valuePos;
-      MakerNoteDecoded = TmsInfo(FromTiff, *this).DecodeMakerNote();
+      if (!FactsOnly) MakerNoteDecoded = TmsInfo(FromTiff, *this).DecodeMakerNote();
       break;
     case kTagSubIfds:
     case kTagExifOffset:

@@ -21,6 +21,21 @@ class TimgData;
 inline constexpr int32_t kJpegExifBase = 9;
 inline constexpr int32_t kTiffFileBase = -7;
 
+// One 12-byte directory entry, as both the TIFF and the maker-note walks
+// read it: tag (2), type (2), count (4), value or offset (4).
+struct tDirectoryEntry {
+  uint16_t Tag = 0;
+  int32_t Type = 0;
+  int32_t Count = 0;
+  int64_t Size = 0;    // bytes of the value; 0: nothing to read
+  int64_t Field = 0;   // position of the value field, the value itself when Size <= 4
+  int32_t Offset = 0;  // the stored offset of a value of more than 4 bytes, else 0
+};
+// The entry at `position` of the reader's buffer. DecodeFault when it does
+// not lie in the buffer, or holds a type code above 12, a negative count or
+// a negative offset.
+tDirectoryEntry ReadDirectoryEntry(const tEndInd& reader, int64_t position);
+
 class TImageInfo : public tEndInd {
  public:
   // owner: the container that created this object (not owned); it gives the
@@ -50,6 +65,11 @@ class TImageInfo : public tEndInd {
   int32_t MakerNotePos = 0;
   size_t TagCursor = 0;
   size_t PreviewTagCursor = 0;
+  // True: the walk captures the photo facts and the preview position alone.
+  // No row is kept and the maker note is not decoded, but every entry is
+  // read and checked as in a full walk, so the same faults end it at the
+  // same places and the facts come out the same.
+  bool FactsOnly = false;
 
   int32_t TagCount() const { return static_cast<int32_t>(Tags.size()); }
   int32_t PreviewTagCount() const { return static_cast<int32_t>(PreviewTags.size()); }
@@ -91,8 +111,10 @@ class TImageInfo : public tEndInd {
 
  private:
   void setOwnerStatus(const std::string& text);
-  void captureFacts(const TTagEntry& row, uint16_t tag, int32_t type, const ByteString& raw,
-                    int32_t valuePos, int32_t base, int32_t kind, int32_t bound, const std::string& text);
+  std::string valueText(const TTagEntry& row, const ByteString& raw, int32_t type);
+  void parseEntry(int64_t position, int32_t base, int32_t kind, int32_t bound);
+  void captureFacts(uint16_t tag, int32_t type, const ByteString& raw, int32_t valuePos, int32_t base,
+                    int32_t kind, int32_t bound, const std::string& text);
   std::vector<int32_t> walkPath_;  // directory positions on the current walk (cycle guard)
   size_t nestedWalks_ = 0;         // sub-directory walks entered so far (bounded)
 };

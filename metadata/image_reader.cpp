@@ -36,44 +36,57 @@ class ReadingTiffFlag {
   bool& flag_;
 };
 
-// Reads a source from its start, in order, through a small buffer: a byte at
-// a time or a run of bytes, as the segment scan takes them.
+// Reads a source from its start, in order, a byte at a time or a run of
+// bytes, as the segment scan takes them, through `store`: a buffer whose
+// room is reused from file to file (its first `length` bytes are the ones
+// read; it never shrinks). With `keep`, they are every byte read, in order;
+// otherwise the last read only.
 class SequentialReader {
  public:
-  explicit SequentialReader(const tByteSource& source) : source_(source) {}
+  SequentialReader(const tByteSource& source, ByteString& store, size_t& length, bool keep)
+      : source_(source), store_(store), length_(length), keep_(keep) {
+    length_ = 0;
+  }
 
   bool get(int& byte) {
-    if (next_ == end_ && !refill()) return false;
-    byte = static_cast<unsigned char>(buffer_[next_++]);
+    if (next_ == length_ && !refill()) return false;
+    byte = static_cast<unsigned char>(store_[next_++]);
     return true;
   }
 
   // False when the source ends before `count` bytes.
   bool read(char* out, int64_t count) {
     while (count > 0) {
-      if (next_ == end_ && !refill()) return false;
-      const int64_t n = std::min(count, end_ - next_);
-      std::memcpy(out, buffer_.data() + next_, static_cast<size_t>(n));
+      if (next_ == length_ && !refill()) return false;
+      const size_t n = std::min(static_cast<size_t>(count), length_ - next_);
+      std::memcpy(out, store_.data() + next_, n);
       next_ += n;
       out += n;
-      count -= n;
+      count -= static_cast<int64_t>(n);
     }
     return true;
   }
 
  private:
+  // Most photos have their metadata within the first 64 KiB: one read.
+  static constexpr size_t kReadBytes = 64 * 1024;
+
   bool refill() {
-    end_ = source_.ReadAt(offset_, buffer_.data(), static_cast<int64_t>(buffer_.size()));
-    offset_ += end_;
-    next_ = 0;
-    return end_ > 0;
+    if (!keep_) length_ = next_ = 0;
+    if (store_.size() < length_ + kReadBytes) store_.resize(length_ + kReadBytes);
+    const int64_t n = source_.ReadAt(offset_, store_.data() + length_, static_cast<int64_t>(kReadBytes));
+    if (n <= 0) return false;
+    length_ += static_cast<size_t>(n);
+    offset_ += n;
+    return true;
   }
 
   const tByteSource& source_;
-  std::array<char, 8192> buffer_{};
-  int64_t offset_ = 0;  // source offset of the byte after the buffered ones
-  int64_t next_ = 0;
-  int64_t end_ = 0;
+  ByteString& store_;
+  size_t& length_;
+  bool keep_;
+  int64_t offset_ = 0;  // source offset of the byte after the stored ones
+  size_t next_ = 0;     // index in the store of the next byte to give
 };
 
 bool isJpegExtension(const std::string& ext) { return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe"; }
@@ -99,7 +112,12 @@ bool TimgData::ReadFile(const std::string& path) {
   FileBytes = file->Size();
 
   const std::string ext = toLower(extensionOf(path));
-  if (isJpegExtension(ext)) return readSource(file, ImageKind::Jpeg);
+  if (isJpegExtension(ext)) {
+    keepBytes_ = FactsOnly;
+    const bool ok = readSource(file, ImageKind::Jpeg);
+    keepBytes_ = false;
+    return ok;
+  }
   if (isTiffExtension(ext)) return readSource(file, ImageKind::Tiff);
   StatusText = "Not an EXIF file";
   return false;
@@ -137,9 +155,28 @@ void TimgData::Reset() {
   FileBytes = 0;
   ExifInfo.reset();
   IptcInfo.reset();
+  keptLength_ = 0;
   Buffer = tByteStore();
   BigEndian = false;
   exifHeaderFault_ = false;
+}
+
+void TimgData::DecodeFully() {
+  if (keptLength_ == 0) return;
+  // The kept bytes move aside while the container is reset and read again.
+  ByteString bytes = std::move(keptBytes_);
+  bytes.resize(keptLength_);
+  const std::string path = SourcePath;
+  const TDateTime time = FileTime;
+  const int64_t size = FileBytes;
+  Reset();
+  SourcePath = path;
+  FileTime = time;
+  FileBytes = size;
+  const bool factsOnly = FactsOnly;
+  FactsOnly = false;
+  readSource(std::make_shared<tMemorySource>(bytes), ImageKind::Jpeg);
+  FactsOnly = factsOnly;
 }
 
 bool TimgData::ReadJpeg(const tByteSource& source) {
@@ -152,7 +189,8 @@ bool TimgData::ReadJpeg(const tByteSource& source) {
 }
 
 bool TimgData::ScanSegments(const tByteSource& source) {
-  SequentialReader in(source);
+  SequentialReader in(source, keepBytes_ ? keptBytes_ : readBuffer_, keepBytes_ ? keptLength_ : readLength_,
+                      keepBytes_);
   auto readByte = [&in](int& byte) { return in.get(byte); };
 
   int b1 = 0, b2 = 0;
@@ -200,6 +238,7 @@ bool TimgData::ScanSegments(const tByteSource& source) {
         if (SegmentCount <= 5 && !ExifSlot && slot.Bytes.compare(2, 4, "Exif") == 0) {
           ExifSlot = &slot;
           ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
+          ExifInfo->FactsOnly = FactsOnly;
           Buffer = slot.Bytes;
           DecodeExifSegment();
         } else {
@@ -209,7 +248,7 @@ bool TimgData::ScanSegments(const tByteSource& source) {
       case kMarkerApp13:
         if (!IptcSlot) {
           IptcSlot = &slot;
-          IptcInfo = std::make_unique<TIPTCdata>(this);
+          IptcInfo = std::make_unique<TIPTCdata>();
         }
         break;
       case kMarkerComment:
@@ -254,7 +293,7 @@ void TimgData::DecodeExifSegment() {
   if (position > std::numeric_limits<int32_t>::max()) throw DecodeFault("First directory offset out of range");
 
   ExifInfo->ParseDirectory(static_cast<int32_t>(position), kJpegExifBase, kMainDirectory, ExifSlot->Length - 6);
-  ExifInfo->ComputeDerivedFacts();
+  if (!ExifInfo->FactsOnly) ExifInfo->ComputeDerivedFacts();
 }
 
 bool TimgData::ReadTiff(const std::shared_ptr<const tByteSource>& source) {

@@ -69,6 +69,10 @@ class TimgData : public tEndInd {
   std::string OpenError;
   std::unique_ptr<TImageInfo> ExifInfo;
   std::unique_ptr<TIPTCdata> IptcInfo;
+  // True: a JPEG file is decoded as far as the photo facts alone (a batch
+  // rename needs nothing else); its bytes are kept, so that DecodeFully can
+  // give the rows, the maker note and the report of that same file.
+  bool FactsOnly = false;
 
   // Reads one file; true when metadata was found and decoded. Never throws
   // and never blocks: only a regular file is opened (see OpenError), and the
@@ -78,6 +82,12 @@ class TimgData : public tEndInd {
   // as ReadFile; the facts are the size alone. Never throws.
   bool ReadBytes(std::string_view bytes, ImageKind kind);
   void Reset();
+  // After a read made with FactsOnly: decodes the kept bytes in full, as a
+  // full read of the file would have done (the file's path, date and size
+  // stay those of the read, even when the file has been moved since).
+  // Nothing to do after a full read.
+  void DecodeFully();
+  bool FullyDecoded() const { return keptLength_ == 0; }
   bool ReadJpeg(const tByteSource& source);
   bool ScanSegments(const tByteSource& source);
   void DecodeExifSegment();
@@ -92,6 +102,11 @@ class TimgData : public tEndInd {
 
  private:
   bool readSource(const std::shared_ptr<const tByteSource>& source, ImageKind kind);
+  ByteString keptBytes_;          // the bytes a FactsOnly read of a JPEG scanned: the first keptLength_
+  size_t keptLength_ = 0;
+  bool keepBytes_ = false;        // the scan records them
+  ByteString readBuffer_;         // the scan's reads otherwise (its room is reused)
+  size_t readLength_ = 0;
   bool exifHeaderFault_ = false;  // DecodeExifSegment met a bad header; its status text is kept
 };
 

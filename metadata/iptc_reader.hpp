@@ -9,13 +9,10 @@
 
 namespace meta {
 
-class TimgData;
-
 const std::vector<TTagEntry>& IptcDataSetTable();  // 49 rows
 
 class TIPTCdata {
  public:
-  explicit TIPTCdata(TimgData* owner) : owner_(owner) {}
 
   // The listing of a segment given as its two length bytes and its payload.
   std::vector<std::string> ListRecords(const ByteString& segment);
@@ -27,7 +24,6 @@ class TIPTCdata {
   TTagEntry ReadDataSet(int32_t& position);
 
  private:
-  TimgData* owner_;     // the container that created the reader (not owned)
   ByteString buffer_;   // working buffer of the current listing
 };
 

@@ -67,21 +67,13 @@ void TImageInfo::ParseMakerNoteDirectory(const ByteString& block, const std::vec
     const int64_t offsetBase = int64_t{p4} - p5 + 2;
     const int32_t count = Read16(dirPos);
     for (int32_t i = 0; i < count; ++i) {
-      const int64_t entry = dirPos + 2 + 12 * int64_t{i};
-      const auto tag = static_cast<uint16_t>(Read16(entry));
-      const int32_t type = Read16(entry + 2);
-      const int32_t elements = Read32(entry + 4);
-      if (elements < 0) throw DecodeFault("Range check error: negative element count");
-      const int64_t size = int64_t{typeSizeOf(type)} * elements;
-      if (size == 0) continue;
-
-      int64_t offset = 0;
-      int64_t valuePos = entry + 8;
-      if (size > 4) {
-        offset = Read32(entry + 8);
-        if (offset < 0) throw DecodeFault("Range check error: negative value offset");
-        valuePos = offset + offsetBase;
-      }
+      const tDirectoryEntry e = ReadDirectoryEntry(*this, dirPos + 2 + 12 * int64_t{i});
+      if (e.Size == 0) continue;
+      const uint16_t tag = e.Tag;
+      const int32_t type = e.Type;
+      const int64_t size = e.Size;
+      const int64_t offset = e.Offset;
+      const int64_t valuePos = size > 4 ? offset + offsetBase : e.Field;
       // A value that does not lie wholly in the block is looked for in the
       // EXIF data the block came from.
       ByteString raw;

@@ -490,19 +490,39 @@ std::string SplitCamelCase(std::string_view name) {
   return out;
 }
 
-TTagEntry FindRow(int32_t tag, int32_t kind) {
-  const std::vector<TTagEntry>& exif = ExifTagTable();
-  TTagEntry row = exif[kExifDefaultRow];
-  auto scan = [&](const std::vector<TTagEntry>& table, size_t count) {
-    for (size_t i = 0; i < count; ++i)
-      if (table[i].Tag == tag) row = table[i];  // the last match wins
-  };
-  if (kind == kMainDirectory || kind == kPreviewDirectory)
-    scan(exif, kExifDefaultRow);
-  else if (kind == kGpsDirectory)
-    scan(GpsTagTable(), GpsTagTable().size());
-  return row;
+namespace {
+
+// For every 16-bit tag, the index of the last row of a table that carries
+// it, or -1: one look-up instead of a search of the whole table.
+std::vector<int16_t> lastRowIndex(const std::vector<TTagEntry>& table, size_t count) {
+  std::vector<int16_t> index(65536, -1);
+  for (size_t i = 0; i < count; ++i) index[table[i].Tag] = static_cast<int16_t>(i);  // the last match wins
+  return index;
 }
+
+}  // namespace
+
+const TTagEntry& FindRowOf(int32_t tag, int32_t kind) {
+  const std::vector<TTagEntry>& exif = ExifTagTable();
+  if (tag < 0 || tag > 0xFFFF) return exif[kExifDefaultRow];
+  const std::vector<TTagEntry>* table = nullptr;
+  const std::vector<int16_t>* index = nullptr;
+  if (kind == kMainDirectory || kind == kPreviewDirectory) {
+    static const std::vector<int16_t> exifIndex = lastRowIndex(exif, kExifDefaultRow);
+    table = &exif;
+    index = &exifIndex;
+  } else if (kind == kGpsDirectory) {
+    static const std::vector<int16_t> gpsIndex = lastRowIndex(GpsTagTable(), GpsTagTable().size());
+    table = &GpsTagTable();
+    index = &gpsIndex;
+  } else {
+    return exif[kExifDefaultRow];
+  }
+  const int16_t i = (*index)[static_cast<size_t>(tag)];
+  return i < 0 ? exif[kExifDefaultRow] : (*table)[static_cast<size_t>(i)];
+}
+
+TTagEntry FindRow(int32_t tag, int32_t kind) { return FindRowOf(tag, kind); }
 
 std::string RenderValue(const ByteString& raw, int32_t type, std::string_view codes, std::string_view format,
                         bool bigEndian) {

@@ -227,6 +227,8 @@ class Batch {
     std::string problem;
     try {
       std::unique_ptr<CompanionSink> file = fs_.createTextFile(path);
+      // The run read the file for its name alone; the report needs the rest.
+      naming_.Reader().DecodeFully();
       if (hooks_.writeCompanion) hooks_.writeCompanion(*file);
       file->close();
       cache_.notifyOccupied(path);
@@ -266,6 +268,21 @@ class Batch {
 BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
                       const BatchHooks& hooks) {
   if (hooks.beforeRun) hooks.beforeRun();
+  // Names need a handful of facts: the files are decoded that far, and in
+  // full only for a companion report.
+  struct FactsOnlyReads {
+    meta::TimgData& reader;
+    bool before = reader.FactsOnly;
+    ~FactsOnlyReads() { reader.FactsOnly = before; }
+  } factsOnly{naming.Reader()};
+  naming.Reader().FactsOnly = true;
+  // The run is the only writer of its folders: one listing of each answers
+  // the existence tests.
+  struct Listings {
+    FileSystem& files;
+    ~Listings() { files.rememberListings(false); }
+  } listings{naming.Files()};
+  naming.Files().rememberListings(true);
   Batch batch(naming, log, withTextFile, hooks);
   WriteTitle(log, "Changement des noms");
   const size_t total = list.size();

@@ -34,7 +34,6 @@ struct CollisionCache::Impl {
   std::vector<Family> families;
   // Keyed by the path with ASCII letters folded to lower case.
   std::unordered_map<std::string, std::vector<Entry>> entries;
-  uint64_t tests = 0;
 
   uint32_t familyOf(const std::string& key) {
     auto [it, added] = familyIds.try_emplace(key, static_cast<uint32_t>(families.size()));
@@ -62,10 +61,6 @@ struct CollisionCache::Impl {
     return own;
   }
 
-  bool exists(FileSystem& fs, const std::string& path) {
-    ++tests;
-    return fs.fileExists(path);
-  }
 };
 
 CollisionCache::CollisionCache() : impl_(std::make_unique<Impl>()) {}
@@ -83,7 +78,7 @@ Counter CollisionCache::firstFree(const std::string& familyKey, const std::strin
   for (auto it = uncertain.begin(); it != uncertain.end() && (own == 0 || *it < own);) {
     Counter c = *it;
     std::string path = candidate(c);
-    if (path == ownPath || !m.exists(fs, path)) return c;
+    if (path == ownPath || !fs.fileExists(path)) return c;
     it = uncertain.erase(it);
   }
   if (own != 0) return own;
@@ -93,7 +88,7 @@ Counter CollisionCache::firstFree(const std::string& familyKey, const std::strin
     Counter c = family.top;
     std::string path = candidate(c);
     m.record(id, c, path);
-    if (path == ownPath || !m.exists(fs, path)) return c;
+    if (path == ownPath || !fs.fileExists(path)) return c;
     family.top = c + 1;
   }
 }
@@ -118,8 +113,5 @@ void CollisionCache::notifyOccupied(const std::string& path) {
   }
 }
 
-void CollisionCache::clear() { *impl_ = Impl(); }
-
-uint64_t CollisionCache::existenceTests() const { return impl_->tests; }
 
 }  // namespace naming

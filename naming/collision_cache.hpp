@@ -53,11 +53,6 @@ class CollisionCache {
   void notifyVacated(const std::string& path);
   // The batch put a file at `path` (moved it there).
   void notifyOccupied(const std::string& path);
-  // Forgets everything (a new batch).
-  void clear();
-
-  // Existence tests made through the cache since it was created or cleared.
-  uint64_t existenceTests() const;
 
  private:
   struct Impl;

@@ -11,7 +11,11 @@
 #include "metadata/text.hpp"
 
 #if !defined(_WIN32)
+#include <dirent.h>
 #include <sys/stat.h>
+#if defined(__linux__)
+#include <sys/vfs.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -108,7 +112,15 @@ struct FileList::Impl {
   // Entries [head, paths.size()) are the list; taking the first entry only
   // moves `head`, and the dead front is dropped once it is half the vector.
   mutable std::vector<std::string> paths;
-  mutable std::vector<std::optional<FileId>> ids;
+  // The identity of each entry; `pending` marks one appended without it.
+  struct Identity {
+    std::optional<FileId> id;
+    bool pending = false;
+    explicit operator bool() const { return id.has_value(); }
+    const FileId& operator*() const { return *id; }
+  };
+  mutable std::vector<Identity> ids;
+  size_t pendingIds = 0;
   mutable size_t head = 0;
   std::unordered_multiset<std::string> keys;
   std::unordered_multiset<FileId, FileIdHash> fileIds;
@@ -122,9 +134,30 @@ struct FileList::Impl {
     head = 0;
   }
 
+  // Entries appended without their identity (the batch refill) get it
+  // before the next addition needs it.
+  void resolveIds() {
+    if (pendingIds == 0) return;
+    for (size_t index = head; index < paths.size(); ++index) {
+      if (!ids[index].pending) continue;
+      ids[index].pending = false;
+      const Found found = inspect(paths[index]);
+      if (found.kind == Kind::File && found.id) {
+        ids[index].id = found.id;
+        fileIds.insert(*found.id);
+      }
+    }
+    pendingIds = 0;
+  }
+
+  void reserve(size_t more) {
+    keys.reserve(keys.size() + more);
+    fileIds.reserve(fileIds.size() + more);
+  }
+
   void add(const std::string& path, std::optional<FileId> id) {
     paths.push_back(path);
-    ids.push_back(id);
+    ids.push_back(Identity{id, false});
     keys.insert(pathKey(path));
     if (id) fileIds.insert(*id);
   }
@@ -143,38 +176,171 @@ struct FileList::Impl {
 FileList::FileList() : impl_(new Impl) {}
 FileList::~FileList() { delete impl_; }
 
+namespace {
+
+#if !defined(_WIN32)
+Found foundOf(const struct stat& st) {
+  Found f;
+  f.id = FileId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+  f.kind = S_ISREG(st.st_mode) ? Kind::File : S_ISDIR(st.st_mode) ? Kind::Folder : Kind::Other;
+  return f;
+}
+#endif
+
+// True when `path` is absolute and already in the form expandPath gives:
+// no empty, "." or ".." component, no separator at the end.
+bool alreadyFull(const std::string& path) {
+#if defined(_WIN32)
+  (void)path;
+  return false;
+#else
+  if (path.size() < 2 || path[0] != '/' || path.back() == '/') return false;
+  size_t start = 1;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string_view part(path.data() + start, end - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    start = end + 1;
+  }
+  return true;
+#endif
+}
+
+#if !defined(_WIN32)
+// The device of an open folder whose file system gives, in its listing, the
+// inode number that examining the entry would give, with the folder's device
+// (the local file systems of Linux); none for others (an overlay, a network
+// volume), whose entries must be examined one by one.
+std::optional<uint64_t> trustedListingDevice(int fd) {
+#if defined(__linux__)
+  struct statfs fsInfo {};
+  struct stat st {};
+  if (::fstatfs(fd, &fsInfo) != 0 || ::fstat(fd, &st) != 0) return std::nullopt;
+  switch (static_cast<unsigned long>(fsInfo.f_type)) {
+    case 0xEF53:      // ext2, ext3, ext4
+    case 0x58465342:  // xfs
+    case 0x01021994:  // tmpfs
+    case 0x9123683E:  // btrfs
+      return static_cast<uint64_t>(st.st_dev);
+    default:
+      return std::nullopt;
+  }
+#else
+  (void)fd;
+  return std::nullopt;
+#endif
+}
+#endif
+
+// One name met in a folder walk: its full path, and what the listing found.
+struct Listed {
+  std::string path;
+  Found found;
+};
+
+// The entries of a folder in name order (the order of the disk's listing
+// varies between file systems, and running numbers should follow the
+// photos' names), each examined relative to the open folder. False, with
+// `problem`, when it cannot be listed.
+bool listFolder(const std::string& full, std::vector<Listed>& entries, std::string& problem) {
+#if defined(_WIN32)
+  std::error_code ec;
+  std::filesystem::directory_iterator it(std::filesystem::path(full), ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const std::string p = it->path().string();
+    entries.push_back({p, inspect(p)});
+  }
+  if (ec) problem = ec.message();
+  std::sort(entries.begin(), entries.end(), [](const Listed& a, const Listed& b) { return a.path < b.path; });
+  return !ec;
+#else
+  DIR* dir = ::opendir(full.c_str());
+  if (!dir) {
+    problem = std::strerror(errno);
+    return false;
+  }
+  const std::string prefix = full.back() == '/' ? full : full + '/';
+  struct Name {
+    std::string text;
+    unsigned char type;
+    uint64_t inode;
+  };
+  std::vector<Name> names;
+  errno = 0;
+  while (const dirent* e = ::readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+      names.push_back({e->d_name, e->d_type, static_cast<uint64_t>(e->d_ino)});
+    errno = 0;
+  }
+  const int error = errno;
+  std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return a.text < b.text; });
+  const int fd = ::dirfd(dir);
+  const std::optional<uint64_t> device = trustedListingDevice(fd);
+  entries.reserve(entries.size() + names.size());
+  for (const Name& name : names) {
+    Listed entry{prefix + name.text, {}};
+    struct stat st;
+    if (name.type == DT_REG && device) {
+      // A regular file (never a link) of a volume whose listing gives the
+      // real inode numbers: no need to examine it.
+      entry.found.kind = Kind::File;
+      entry.found.id = FileId{*device, name.inode};
+    } else if (::fstatat(fd, name.text.c_str(), &st, 0) == 0) {  // links followed, as an open would
+      entry.found = foundOf(st);
+    } else {
+      entry.found.missing = errno == ENOENT;
+      entry.found.problem = std::strerror(errno);
+    }
+    entries.push_back(std::move(entry));
+  }
+  ::closedir(dir);
+  if (error) problem = std::strerror(error);
+  return error == 0;
+#endif
+}
+
+}  // namespace
+
 std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
   Impl& m = *impl_;
+  m.resolveIds();
   std::vector<PathProblem> problems;
-  const size_t given = paths.size();
   std::unordered_set<FileId, FileIdHash> foldersEntered;  // link cycles
-  // The vector grows while it is walked: folder entries join its end, which
-  // makes the walk breadth-first.
-  for (size_t i = 0; i < paths.size(); ++i) {
-    if (paths[i].empty()) continue;  // would name the current folder
-    const std::string full = expandPath(paths[i]);
-    if (m.keys.count(pathKey(full))) continue;
-    const Found found = inspect(full);
-    // A name met in a listing that is gone by now (removed meanwhile) is no
-    // problem; a path the caller gave is one, and so is any other failure.
-    if (found.kind == Kind::Missing && (i < given || !found.missing))
-      problems.push_back({full, found.problem});
-    if (found.kind == Kind::Other && i < given) problems.push_back({full, "not a regular file"});
+  m.reserve(paths.size());
+
+  // Gives `full` to the list, a folder's entries to `walk`. `given`: a path
+  // of the caller's (a missing one is a problem; a name met in a listing
+  // that is gone by now, removed meanwhile, is none).
+  std::vector<Listed> walk;
+  auto take = [&](const std::string& full, const Found& found, bool given) {
+    if (found.kind == Kind::Missing && (given || !found.missing)) problems.push_back({full, found.problem});
+    if (found.kind == Kind::Other && given) problems.push_back({full, "not a regular file"});
     if (found.kind == Kind::Folder) {
-      if (found.id && !foldersEntered.insert(*found.id).second) continue;
-      // Entries in name order: the order of the disk's listing varies between
-      // file systems, and running numbers should follow the photos' names.
-      std::error_code ec;
-      std::vector<std::string> entries;
-      std::filesystem::directory_iterator it(std::filesystem::path(full), ec), end;
-      for (; !ec && it != end; it.increment(ec)) entries.push_back(it->path().string());
-      if (ec) problems.push_back({full, ec.message()});
-      std::sort(entries.begin(), entries.end());
-      paths.insert(paths.end(), entries.begin(), entries.end());
+      if (found.id && !foldersEntered.insert(*found.id).second) return;
+      std::vector<Listed> entries;
+      std::string problem;
+      if (!listFolder(full, entries, problem)) problems.push_back({full, problem});
+      for (Listed& e : entries) walk.push_back(std::move(e));
     } else if (found.kind == Kind::File && hasAcceptedExtension(full)) {
-      if (found.id && m.fileIds.count(*found.id)) continue;  // the same file under another name
+      if (found.id && m.fileIds.count(*found.id)) return;  // the same file under another name
       m.add(full, found.id);
     }
+  };
+
+  // The given paths first, then the folders' entries as they join the end
+  // of the walk, which makes it breadth-first.
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;  // would name the current folder
+    const std::string full = alreadyFull(path) ? path : expandPath(path);
+    if (m.keys.count(pathKey(full))) continue;
+    take(full, inspect(full), true);
+  }
+  for (size_t i = 0; i < walk.size(); ++i) {
+    if (m.keys.count(pathKey(walk[i].path))) continue;
+    const std::string full = std::move(walk[i].path);
+    const Found found = walk[i].found;
+    take(full, found, false);
   }
   return problems;
 }
@@ -238,8 +404,9 @@ void FileList::clear() {
 }
 
 void FileList::appendUnchecked(const std::string& path) {
-  const Found found = inspect(path);
-  impl_->add(path, found.kind == Kind::File ? found.id : std::nullopt);
+  impl_->add(path, std::nullopt);
+  impl_->ids.back().pending = true;
+  ++impl_->pendingIds;
 }
 
 }  // namespace naming

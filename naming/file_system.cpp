@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <mutex>
 #include <random>
+#include <optional>
 #include <system_error>
+#include <unordered_map>
 
 #include "metadata/paths.hpp"
 #include "metadata/text.hpp"
@@ -31,6 +33,116 @@ namespace {
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
 #endif
+
+// The entries of the folders a run touches, each folder listed once, and
+// kept up to date with the run's own moves and deletions. It answers only
+// where the listing is sure: a regular file, or no entry at all, in a folder
+// whose names are case-sensitive; links and entries of unknown type are left
+// to the system.
+class FolderListings {
+ public:
+  // None: ask the system.
+  std::optional<bool> fileExists(const std::string& path) {
+    Folder* folder = folderOf(path);
+    if (!folder) return std::nullopt;
+    const auto it = folder->entries.find(meta::fileNameOf(path));
+    if (it == folder->entries.end()) return false;
+    if (it->second == DT_REG) return true;
+    if (it->second == DT_LNK || it->second == DT_UNKNOWN) return std::nullopt;
+    return false;
+  }
+
+  // `from` was moved to `to`.
+  void moved(const std::string& from, const std::string& to) {
+    unsigned char type = DT_UNKNOWN;
+    if (Folder* folder = folderOf(from)) {
+      const auto it = folder->entries.find(meta::fileNameOf(from));
+      if (it != folder->entries.end()) {
+        type = it->second;
+        folder->entries.erase(it);
+      }
+    }
+    if (Folder* folder = folderOf(to)) folder->entries[meta::fileNameOf(to)] = type;
+  }
+
+  void removed(const std::string& path) {
+    if (Folder* folder = folderOf(path)) folder->entries.erase(meta::fileNameOf(path));
+  }
+
+ private:
+  struct Folder {
+    bool usable = false;
+    std::unordered_map<std::string, unsigned char> entries;  // name -> d_type
+  };
+  struct FolderId {
+    uint64_t device = 0, inode = 0;
+    friend bool operator==(const FolderId&, const FolderId&) = default;
+  };
+  struct FolderIdHash {
+    size_t operator()(const FolderId& id) const {
+      return std::hash<uint64_t>()(id.device * 0x9E3779B97F4A7C15ull ^ id.inode);
+    }
+  };
+
+  // The listing of the folder of `path`; none when it cannot answer. A
+  // folder is known by its identity, so that two spellings of one folder
+  // share one listing.
+  Folder* folderOf(const std::string& path) {
+    // Most questions of a run are about the folder of the one before.
+    const size_t slash = path.rfind('/');
+    const std::string_view folderText(path.data(), slash == std::string::npos ? 0 : slash + 1);
+    if (last_ && folderText == lastText_) return last_->usable ? last_ : nullptr;
+    const std::string text(folderText);
+    auto known = ids_.find(text);
+    if (known == ids_.end()) {
+      struct stat st {};
+      std::optional<FolderId> id;
+      if (::stat(text.empty() ? "." : text.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        id = FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+      known = ids_.emplace(text, id).first;
+    }
+    if (!known->second) return nullptr;
+    auto [it, added] = folders_.try_emplace(*known->second);
+    if (added) list(text, it->second);
+    last_ = &it->second;  // unordered_map nodes stay where they are
+    lastText_ = text;
+    return it->second.usable ? &it->second : nullptr;
+  }
+
+  static void list(const std::string& text, Folder& folder) {
+    DIR* dir = ::opendir(text.empty() ? "." : text.c_str());
+    if (!dir) return;
+    while (const dirent* e = ::readdir(dir)) {
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+        folder.entries.emplace(e->d_name, e->d_type);
+    }
+    ::closedir(dir);
+    folder.usable = caseSensitive(text, folder);
+  }
+
+  // A name whose letters are swapped in case, looked up by the system: on a
+  // case-sensitive volume it names nothing. Without a name to try, the
+  // folder is left to the system.
+  static bool caseSensitive(const std::string& text, const Folder& folder) {
+    for (const auto& [name, type] : folder.entries) {
+      std::string swapped = name;
+      bool letters = false;
+      for (char& c : swapped) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A'), letters = true;
+        else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a'), letters = true;
+      }
+      if (!letters || folder.entries.count(swapped)) continue;
+      struct stat st {};
+      return ::lstat((text + swapped).c_str(), &st) != 0 && errno == ENOENT;
+    }
+    return false;
+  }
+
+  std::unordered_map<std::string, std::optional<FolderId>> ids_;
+  std::unordered_map<FolderId, Folder, FolderIdHash> folders_;
+  Folder* last_ = nullptr;  // the folder last asked about, listed under lastText_
+  std::string lastText_;
+};
 
 // True when something (a file, a folder, a dangling link) has this name.
 bool nameTaken(const std::string& path) {
@@ -151,6 +263,10 @@ class RealFileSystem final : public FileSystem {
   }
 
   bool fileExists(const std::string& path) override {
+#if !defined(_WIN32)
+    if (listings_)
+      if (const std::optional<bool> known = listings_->fileExists(path)) return *known;
+#endif
     std::error_code ec;
     return std::filesystem::is_regular_file(std::filesystem::path(path), ec);
   }
@@ -212,6 +328,15 @@ class RealFileSystem final : public FileSystem {
 
   std::string lastError() const override { return lastError_; }
 
+  void rememberListings(bool on) override {
+#if !defined(_WIN32)
+    if (on && !listings_) listings_ = std::make_unique<FolderListings>();
+    if (!on) listings_.reset();
+#else
+    (void)on;
+#endif
+  }
+
   // The no-replace move itself, never journaled.
   bool move(const std::string& from, const std::string& to) {
 #if defined(_WIN32)
@@ -223,7 +348,10 @@ class RealFileSystem final : public FileSystem {
     return false;
 #else
     errno = 0;
-    if (detail::moveWithoutReplacing(from, to)) return true;
+    if (detail::moveWithoutReplacing(from, to)) {
+      if (listings_) listings_->moved(from, to);
+      return true;
+    }
     lastError_ = systemReason(errno);
     return false;
 #endif
@@ -237,7 +365,10 @@ class RealFileSystem final : public FileSystem {
     if (::DeleteFileW(std::filesystem::path(path).wstring().c_str()) != 0) return true;
     lastError_ = std::system_category().message(static_cast<int>(::GetLastError()));
 #else
-    if (::unlink(path.c_str()) == 0) return true;  // never a folder
+    if (::unlink(path.c_str()) == 0) {  // never a folder
+      if (listings_) listings_->removed(path);
+      return true;
+    }
     lastError_ = systemReason(errno);
 #endif
     return false;
@@ -267,6 +398,9 @@ class RealFileSystem final : public FileSystem {
   Journal* journal_;
   uint64_t journalDevice_ = 0;
   std::string lastError_;
+#if !defined(_WIN32)
+  std::unique_ptr<FolderListings> listings_;
+#endif
 };
 
 // A companion report written into a temporary file and moved into place by

@@ -30,6 +30,11 @@ class FileSystem {
   virtual std::vector<std::string> namesIn(const std::string& folder) = 0;
   // The system's reason for the last move or delete that failed.
   virtual std::string lastError() const { return {}; }
+  // While on (a batch run), existence tests may be answered from one listing
+  // of each folder, kept up to date with the changes made through this
+  // object: the run is taken to be the only writer of its folders, and the
+  // no-replace move stays the final guard against any other.
+  virtual void rememberListings(bool on) { (void)on; }
 };
 
 // Temporary companion files are hidden and end in this, which no photo and no

@@ -355,13 +355,16 @@ std::unique_ptr<Journal> Journal::create(const std::string& stateRoot, std::stri
 }
 
 Journal::~Journal() {
+  if (fd_ >= 0 && !pending_.empty()) writeAll(fd_, pending_);
   if (fd_ >= 0) closeFd(fd_);
 }
 
 void Journal::append(const std::string& line) {
   // A journal that cannot be written is no reason to stop a run that the
   // user asked for; what it holds stays readable.
-  if (fd_ >= 0) writeAll(fd_, line);
+  pending_ += line;
+  if (fd_ >= 0) writeAll(fd_, pending_);
+  pending_.clear();
 }
 
 int Journal::intend(StepKind kind, const std::string& path, const std::string& target, const FileIdentity& identity) {
@@ -373,7 +376,7 @@ int Journal::intend(StepKind kind, const std::string& path, const std::string& t
   return step;
 }
 
-void Journal::confirm(int step) { append("D " + std::to_string(step) + "\n"); }
+void Journal::confirm(int step) { pending_ += "D " + std::to_string(step) + "\n"; }
 
 void Journal::end(size_t renamed, size_t unchanged, size_t failed) {
   append("end " + std::to_string(renamed) + ' ' + std::to_string(unchanged) + ' ' + std::to_string(failed) + "\n");

@@ -83,8 +83,12 @@ std::optional<RunRecord> readRun(const std::string& runFolder);
 // The newest run, read alone.
 std::optional<RunRecord> lastRun(const std::string& stateRoot);
 
-// The journal of one run being made. Every record is written with one
-// system call before the call returns, so a killed run leaves what it did.
+// The journal of one run being made. An intention is written (one system
+// call) before the call returns, so a killed run leaves what it meant to do
+// before it did it. A confirmation waits for the next record or the end and
+// goes out with it: a run killed meanwhile leaves that step unconfirmed,
+// which undo settles from the disk, as after a kill between the change and
+// its confirmation.
 class Journal {
  public:
   // A new run folder under stateRoot/runs; older runs beyond kRunsKept are
@@ -108,6 +112,7 @@ class Journal {
   Journal() = default;
   void append(const std::string& line);
   std::string id_;
+  std::string pending_;  // confirmations not written yet
   std::string folder_;
   int fd_ = -1;
   int next_ = 1;

@@ -30,6 +30,8 @@ class SimulatedFileSystem final : public FileSystem {
   // writable.
   std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override;
   std::vector<std::string> namesIn(const std::string& folder) override;
+  // The simulation changes nothing on disk, so the base's listings stay true.
+  void rememberListings(bool on) override { base_.rememberListings(on); }
 
  private:
   bool canCreateIn(const std::string& path);

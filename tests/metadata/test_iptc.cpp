@@ -37,7 +37,7 @@ std::string segmentBytes(const std::string& payload) {
 }
 
 std::vector<std::string> listing(const std::string& payload) {
-  meta::TIPTCdata reader(nullptr);
+  meta::TIPTCdata reader;
   return reader.ListRecords(segmentBytes(payload));
 }
 
@@ -106,7 +106,7 @@ TEST(IptcListing, ByteAfterEachValueIsTakenAsTheNextMarker) {
 
 TEST(IptcListing, SegmentBytesAreReadAsTheyStand) {
   // A listing of one segment leaves nothing behind for the next one.
-  meta::TIPTCdata reader(nullptr);
+  meta::TIPTCdata reader;
   EXPECT_EQ(reader.ListRecords(segmentBytes(photoshopPayload(dataSet(2, 25, "x")))),
             std::vector<std::string>{"Keywords = x"});
   EXPECT_TRUE(reader.ListRecords(segmentBytes("")).empty());
@@ -115,7 +115,7 @@ TEST(IptcListing, SegmentBytesAreReadAsTheyStand) {
 }
 
 TEST(IptcReadDataSet, AdvancesPastValueAndNextMarker) {
-  meta::TIPTCdata reader(nullptr);
+  meta::TIPTCdata reader;
   // ListRecords binds the working buffer; its own result is not needed here.
   const std::string bytes = segmentBytes(photoshopPayload(dataSet(2, 25, "kw") + dataSet(2, 0, "v")));
   reader.ListRecords(bytes);
@@ -135,7 +135,7 @@ TEST(IptcReadDataSet, AdvancesPastValueAndNextMarker) {
 }
 
 TEST(IptcReadDataSet, CustomEntryCarriesRecordAndNumber) {
-  meta::TIPTCdata reader(nullptr);
+  meta::TIPTCdata reader;
   const std::string bytes = segmentBytes(photoshopPayload(dataSet(8, 99, "val")));
   reader.ListRecords(bytes);
   int32_t position = static_cast<int32_t>(bytes.find('\x1C')) + 2;
@@ -149,7 +149,7 @@ TEST(IptcReadDataSet, CustomEntryCarriesRecordAndNumber) {
 }
 
 TEST(IptcReadDataSet, PositionsOutsideTheBufferGiveAnEmptyEntry) {
-  meta::TIPTCdata reader(nullptr);
+  meta::TIPTCdata reader;
   const std::string bytes = segmentBytes(photoshopPayload(dataSet(2, 25, "kw")));
   reader.ListRecords(bytes);
   const int32_t size = static_cast<int32_t>(bytes.size());

@@ -54,8 +54,10 @@ struct Texts {
   std::string preview;
 };
 
-// The two texts of one photo, read from a lone copy with a fixed date.
-Texts textsOf(const fs::path& photo) {
+// The two texts of one photo, read from a lone copy with a fixed date. With
+// `factsFirst`, as a batch rename reads it: the facts for the name, then the
+// rest for the companion report.
+Texts textsOf(const fs::path& photo, bool factsFirst) {
   qmtest::TempDir dir;
   const fs::path copy = dir.path() / photo.filename();
   fs::copy_file(photo, copy);
@@ -71,12 +73,14 @@ Texts textsOf(const fs::path& photo) {
   EXPECT_EQ(::utimensat(AT_FDCWD, copy.c_str(), times, 0), 0);
 
   meta::TimgData img;
+  img.FactsOnly = factsFirst;
   naming::TNaming naming(img, naming::realFileSystem());
   naming.ParseFormat(naming::DefaultFormat());
   naming.EvaluateFile(copy.string());
   Texts t;
   naming::RecordingSink name, report;
   report::ShowNamePane(name, naming, true);
+  img.DecodeFully();
   report::ShowReportPane(report, img, {});
   t.preview = name.text();
   t.report = report.text();
@@ -101,10 +105,15 @@ void checkFolder(const fs::path& folder, const std::string& set) {
   ASSERT_FALSE(photos.empty());
   for (const fs::path& photo : photos) {
     SCOPED_TRACE(photo.string());
-    const Texts t = textsOf(photo);
+    const Texts t = textsOf(photo, false);
     const fs::path base = kGoldenDir / set / photo.filename();
     compareOrUpdate(base.string() + ".report.txt", t.report);
     compareOrUpdate(base.string() + ".preview.txt", t.preview);
+    if (std::getenv("QUILLMARK_UPDATE_GOLDEN")) continue;
+    SCOPED_TRACE("facts first, then the rest");
+    const Texts lazy = textsOf(photo, true);
+    compareOrUpdate(base.string() + ".report.txt", lazy.report);
+    compareOrUpdate(base.string() + ".preview.txt", lazy.preview);
   }
 }
 
