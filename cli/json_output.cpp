@@ -128,9 +128,22 @@ json factsJson(const meta::TimgData& img) {
 
 json sectionsJson(meta::TimgData& img) {
   json sections = json::object();
-  json exif = json::array(), maker = json::array(), preview = json::array(), iptc = json::array();
+  json exif = json::array(), gps = json::array(), interop = json::array(), maker = json::array(),
+       preview = json::array(), iptc = json::array();
+  json makerName = nullptr;
   if (meta::TImageInfo* info = img.ExifInfo.get(); info && img.HasExif()) {
-    for (const meta::TTagEntry& row : info->Tags) (row.Group == 1 ? maker : exif).push_back(rowJson(row));
+    for (const meta::TTagEntry& row : info->Tags) {
+      if (row.Group == 1)
+        maker.push_back(rowJson(row));
+      else if (row.Directory == meta::kRowGps)
+        gps.push_back(rowJson(row));
+      else if (row.Directory == meta::kRowInteroperability)
+        interop.push_back(rowJson(row));
+      else
+        exif.push_back(rowJson(row));
+    }
+    // The make that chose the maker's table.
+    if (info->MakerNoteDecoded) makerName = jsonText(info->CameraMake);
     // The preview directory is walked on demand, as for the report.
     if (img.HasThumbnail()) {
       if (info->PreviewTags.empty()) info->ProcessThumbnail();
@@ -146,7 +159,9 @@ json sectionsJson(meta::TimgData& img) {
                           {"value", jsonText(r.Data)}});
   }
   sections["exif"] = exif;
-  sections["makerNotes"] = json{{"rows", maker}};
+  sections["gps"] = gps;
+  sections["interoperability"] = interop;
+  sections["makerNotes"] = json{{"maker", makerName}, {"rows", maker}};
   sections["preview"] = preview;
   sections["iptc"] = iptc;
   return sections;

@@ -192,6 +192,7 @@ void TImageInfo::parseEntry(int64_t position, int32_t base, int32_t kind, int32_
   row.Raw = raw;
   row.RawPos = valuePos;
   row.Size = static_cast<int32_t>(raw.size());
+  row.Directory = kind == kGpsDirectory ? kRowGps : inInteroperability_ ? kRowInteroperability : kRowExif;
   // The store is a boundary: a row that cannot be kept is left out and the
   // walk goes on.
   try {
@@ -254,6 +255,12 @@ void TImageInfo::captureFacts(uint16_t tag, int32_t type, const ByteString& raw,
       if (nestedWalks_ >= kMaxNestedWalks) break;
       ++nestedWalks_;
       const int32_t subKind = tag == kTagGpsInfo ? kGpsDirectory : kMainDirectory;
+      struct Below {  // marks the rows of an interoperability walk, whatever ends it
+        bool& flag;
+        bool was;
+        ~Below() { flag = was; }
+      } below{inInteroperability_, inInteroperability_};
+      if (tag == kTagInteropOffset) inInteroperability_ = true;
       try {
         int32_t sub = toPosition(int64_t{Read32(valuePos)} + base);
         ParseDirectory(sub, base, subKind, bound);

@@ -117,6 +117,7 @@ class TImageInfo : public tEndInd {
                     int32_t kind, int32_t bound, const std::string& text);
   std::vector<int32_t> walkPath_;  // directory positions on the current walk (cycle guard)
   size_t nestedWalks_ = 0;         // sub-directory walks entered so far (bounded)
+  bool inInteroperability_ = false;  // the walk is below an interoperability pointer
 };
 
 }  // namespace meta

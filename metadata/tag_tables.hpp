@@ -21,6 +21,7 @@ using TagRenderer = std::string (*)(const std::string& text, TImageInfo& info);
 
 struct TTagEntry {
   int32_t Group = 0;        // 0: standard directories and tables; 1: maker-note rows
+  uint8_t Directory = 0;    // where a stored standard row was read: a RowDirectory
   uint16_t ValueType = 0;   // TIFF type code of the stored value; 0 in the tables
   uint16_t IptcRecord = 0;  // IPTC record number of a dataset row; 0 elsewhere
   uint16_t Tag = 0;         // 0 marks the default row ("Unknown")
@@ -43,6 +44,10 @@ enum TiffType : uint16_t {
 };
 // Bytes per element; a DecodeFault for a type code above 12.
 int32_t typeSizeOf(int32_t type);
+
+// The directory a stored row comes from (TTagEntry::Directory): the main
+// and Exif directories, the GPS directory, the interoperability directory.
+enum RowDirectory : uint8_t { kRowExif = 0, kRowGps = 1, kRowInteroperability = 2 };
 
 // Directory kinds as passed to ParseDirectory.
 enum DirectoryKind : int32_t { kMainDirectory = 1, kGpsDirectory = 2, kPreviewDirectory = 4 };

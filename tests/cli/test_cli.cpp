@@ -259,6 +259,30 @@ TEST_F(Cli, JsonOutputParsesAndKeepsEveryByte) {
   EXPECT_EQ(snapshot(dir.path()), before);
 }
 
+// Each row of the JSON report sits in the section of the directory it was
+// read from, and the maker-note section names the make that decoded it.
+TEST_F(Cli, JsonReportSortsRowsByDirectory) {
+  const std::string photo = std::string(QUILLMARK_EXAMPLES_DIR) + "/DSC_0420.jpg";
+  const Outcome report = run({"report", "--json", photo});
+  ASSERT_EQ(report.status, 0) << report.err;
+  const auto s = nlohmann::json::parse(report.out)[0]["sections"];
+  auto names = [&](const char* section) {
+    std::vector<std::string> out;
+    for (const auto& row : s[section]) out.push_back(row["name"]);
+    return out;
+  };
+  for (const std::string& name : names("gps")) EXPECT_EQ(name.rfind("GPS", 0), 0u) << name;
+  EXPECT_FALSE(names("gps").empty());
+  EXPECT_EQ(names("interoperability"),
+            (std::vector<std::string>{"InteroperabilityIndex", "InteroperabilityVersion"}));
+  for (const std::string& name : names("exif")) {
+    EXPECT_NE(name.rfind("GPSLatitude", 0), 0u) << name;
+    EXPECT_NE(name, "InteroperabilityIndex");
+  }
+  EXPECT_EQ(s["makerNotes"]["maker"], "NIKON CORPORATION");
+  EXPECT_FALSE(s["makerNotes"]["rows"].empty());
+}
+
 TEST_F(Cli, ExitStatusTellsWhetherEverythingWasRenamed) {
   struct Case {
     const char* what;
