@@ -35,6 +35,7 @@
 #include "app/about_box.hpp"
 #include "app/error_box.hpp"
 #include "app/main_window.hpp"
+#include "qt_files.hpp"
 #include "app/preview_picture.hpp"
 #include "app/rich_pane_sink.hpp"
 #include "naming/format.hpp"
@@ -82,12 +83,7 @@ class MainWindowTest : public QObject {
 
   QString path(const QString& name) const { return dir_->filePath(name); }
   QString write(const QString& name, const std::string& bytes) const {
-    const QString full = path(name);
-    QDir().mkpath(QFileInfo(full).absolutePath());
-    QFile f(full);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
-      qFatal("cannot write %s", qPrintable(full));
-    return full;
+    return qmtest::writeFileAt(path(name), bytes);
   }
   settings::TApplRegistry& store() {
     if (!store_) {

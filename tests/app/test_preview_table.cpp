@@ -18,6 +18,7 @@
 #include <memory>
 
 #include "app/main_window.hpp"
+#include "qt_files.hpp"
 #include "app/open_dialog.hpp"
 #include "app/preview_picture.hpp"
 #include "app/preview_table.hpp"
@@ -32,12 +33,7 @@ class PreviewTableTest : public QObject {
 
   QString path(const QString& name) const { return dir_->filePath(name); }
   QString write(const QString& name, const std::string& bytes) const {
-    const QString full = path(name);
-    QDir().mkpath(QFileInfo(full).absolutePath());
-    QFile f(full);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes.data(), qint64(bytes.size())) != qint64(bytes.size()))
-      qFatal("cannot write %s", qPrintable(full));
-    return full;
+    return qmtest::writeFileAt(path(name), bytes);
   }
   static QByteArray contents(const QString& file) {
     QFile f(file);
