@@ -27,12 +27,13 @@ int openForReading(const std::string& path) {
 }
 int closeFile(int fd) { return ::_close(fd); }
 
-bool examine(int fd, bool& regular, int64_t& size, std::time_t& modified) {
+bool examine(int fd, bool& regular, int64_t& size, std::time_t& modified, tFileStamp& stamp) {
   struct _stat64 st {};
   if (::_fstat64(fd, &st) != 0) return false;
   regular = (st.st_mode & _S_IFMT) == _S_IFREG;
   size = st.st_size;
   modified = static_cast<std::time_t>(st.st_mtime);
+  stamp = tFileStamp{};  // no inode here
   return true;
 }
 
@@ -49,12 +50,17 @@ int openForReading(const std::string& path) {
 }
 int closeFile(int fd) { return ::close(fd); }
 
-bool examine(int fd, bool& regular, int64_t& size, std::time_t& modified) {
+bool examine(int fd, bool& regular, int64_t& size, std::time_t& modified, tFileStamp& stamp) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return false;
   regular = S_ISREG(st.st_mode);
   size = static_cast<int64_t>(st.st_size);
   modified = st.st_mtime;
+  stamp.known = true;
+  stamp.device = static_cast<uint64_t>(st.st_dev);
+  stamp.inode = static_cast<uint64_t>(st.st_ino);
+  stamp.size = size;
+  stamp.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   return true;
 }
 
@@ -88,7 +94,8 @@ std::unique_ptr<tFileSource> tFileSource::Open(const std::string& path, std::str
   bool regular = false;
   int64_t size = 0;
   std::time_t modified = 0;
-  if (!examine(fd, regular, size, modified)) {
+  tFileStamp stamp;
+  if (!examine(fd, regular, size, modified, stamp)) {
     error = systemReason(errno);
     closeFile(fd);
     return nullptr;
@@ -98,7 +105,7 @@ std::unique_ptr<tFileSource> tFileSource::Open(const std::string& path, std::str
     closeFile(fd);
     return nullptr;
   }
-  return std::unique_ptr<tFileSource>(new tFileSource(fd, size, modified));
+  return std::unique_ptr<tFileSource>(new tFileSource(fd, size, modified, stamp));
 }
 
 int64_t tFileSource::ReadAt(int64_t offset, char* out, int64_t count) const {

@@ -30,6 +30,16 @@ class tMemorySource final : public tByteSource {
   std::string_view bytes_;
 };
 
+// Who a file is, as the open file was examined: device, inode, size and
+// last-write time in nanoseconds. Not known where the system gives no inode.
+struct tFileStamp {
+  bool known = false;
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t size = 0;
+  int64_t mtimeNs = 0;
+};
+
 // A regular file, open for reading; closed with the object.
 class tFileSource final : public tByteSource {
  public:
@@ -47,12 +57,15 @@ class tFileSource final : public tByteSource {
   int64_t Size() const override { return size_; }
   int64_t ReadAt(int64_t offset, char* out, int64_t count) const override;
   std::time_t ModifiedTime() const { return modified_; }
+  const tFileStamp& Stamp() const { return stamp_; }
 
  private:
-  tFileSource(int fd, int64_t size, std::time_t modified) : fd_(fd), size_(size), modified_(modified) {}
+  tFileSource(int fd, int64_t size, std::time_t modified, const tFileStamp& stamp)
+      : fd_(fd), size_(size), modified_(modified), stamp_(stamp) {}
   int fd_;
   int64_t size_;
   std::time_t modified_;
+  tFileStamp stamp_;
 };
 
 }  // namespace meta

@@ -110,6 +110,7 @@ bool TimgData::ReadFile(const std::string& path) {
   SourcePath = path;
   FileTime = TDateTime::fromTimeT(file->ModifiedTime());
   FileBytes = file->Size();
+  FileStamp = file->Stamp();
 
   const std::string ext = toLower(extensionOf(path));
   if (isJpegExtension(ext)) {
@@ -153,6 +154,7 @@ void TimgData::Reset() {
   OpenError.clear();
   FileTime = TDateTime{};
   FileBytes = 0;
+  FileStamp = tFileStamp{};
   ExifInfo.reset();
   IptcInfo.reset();
   keptLength_ = 0;
@@ -169,10 +171,12 @@ void TimgData::DecodeFully() {
   const std::string path = SourcePath;
   const TDateTime time = FileTime;
   const int64_t size = FileBytes;
+  const tFileStamp stamp = FileStamp;
   Reset();
   SourcePath = path;
   FileTime = time;
   FileBytes = size;
+  FileStamp = stamp;
   const bool factsOnly = FactsOnly;
   FactsOnly = false;
   readSource(std::make_shared<tMemorySource>(bytes), ImageKind::Jpeg);

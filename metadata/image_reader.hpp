@@ -61,6 +61,7 @@ class TimgData : public tEndInd {
   std::string SourcePath;
   TDateTime FileTime;               // last-write time, local time, to the second
   int64_t FileBytes = 0;
+  tFileStamp FileStamp;             // who the file read was, from the open file itself
   std::string StatusText;           // "<none>" after a successful read
   // Why the last ReadFile could not open the file at all: "not a regular
   // file", or the system's reason ("No such file or directory", "Permission

@@ -76,6 +76,7 @@ class Batch {
       n.NameComplete = false;
       return;
     }
+    if (n.Reader().SourcePath == n.OldPath) fs_.readAs(n.OldPath, n.Reader().FileStamp);
     if (!fs_.moveFile(n.OldPath, n.NewPath)) {
       log_.WriteRich("ERREUR: ", kErrorImage);
       WriteLine(log_, n.OldPath, kPathStrong);

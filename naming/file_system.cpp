@@ -278,7 +278,8 @@ class RealFileSystem final : public FileSystem {
 
   bool moveFile(const std::string& from, const std::string& to) override {
     if (!journal_) return move(from, to);
-    const std::optional<FileIdentity> id = identityOf(from);
+    std::optional<FileIdentity> id = readIdentity(from);
+    if (!id) id = identityOf(from);
     if (!id) return move(from, to);  // nothing to move: the move says why
     const int step = journal_->intend(isCompanionName(from) ? StepKind::Companion : StepKind::Photo, from, to, *id);
     if (!move(from, to)) return false;
@@ -401,6 +402,29 @@ class RealFileSystem final : public FileSystem {
 #if !defined(_WIN32)
   std::unique_ptr<FolderListings> listings_;
 #endif
+  std::string readPath_;  // the photo read last, and who it was then
+  meta::tFileStamp readStamp_;
+
+ public:
+  void readAs(const std::string& path, const meta::tFileStamp& stamp) override {
+    readPath_ = path;
+    readStamp_ = stamp;
+  }
+
+ private:
+  // Who `path` is, from its read, without asking the system again: only for
+  // the photo read last, and only where the folder's listing shows a regular
+  // file under that name (a link would be the link's own identity).
+  std::optional<FileIdentity> readIdentity(const std::string& path) {
+    if (!readStamp_.known || path != readPath_) return std::nullopt;
+    readStamp_.known = false;
+#if defined(_WIN32)
+    return std::nullopt;
+#else
+    if (!listings_ || listings_->fileExists(path) != std::optional<bool>(true)) return std::nullopt;
+    return FileIdentity{readStamp_.device, readStamp_.inode, readStamp_.size, readStamp_.mtimeNs};
+#endif
+  }
 };
 
 // A companion report written into a temporary file and moved into place by
