@@ -52,6 +52,18 @@ class FolderListings {
     return false;
   }
 
+  std::optional<bool> folderExists(const std::string& path) {
+    const std::string name = meta::fileNameOf(path);
+    if (name.empty() || name == "." || name == "..") return std::nullopt;
+    Folder* folder = folderOf(path);
+    if (!folder) return std::nullopt;
+    const auto it = folder->entries.find(name);
+    if (it == folder->entries.end()) return false;
+    if (it->second == DT_DIR) return true;
+    if (it->second == DT_LNK || it->second == DT_UNKNOWN) return std::nullopt;
+    return false;
+  }
+
   // `from` was moved to `to`.
   void moved(const std::string& from, const std::string& to) {
     unsigned char type = DT_UNKNOWN;
@@ -272,6 +284,10 @@ class RealFileSystem final : public FileSystem {
   }
 
   bool folderExists(const std::string& path) override {
+#if !defined(_WIN32)
+    if (listings_)
+      if (const std::optional<bool> known = listings_->folderExists(path)) return *known;
+#endif
     std::error_code ec;
     return std::filesystem::is_directory(std::filesystem::path(path), ec);
   }

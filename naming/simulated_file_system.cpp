@@ -21,40 +21,18 @@ class DiscardingCompanion final : public CompanionSink {
 
 }  // namespace
 
-// Most names asked about are free ones (the candidates of a new name, the
-// companions): one listing of the folder answers them all. A name in the
-// listing may be a file or a folder, which the machine tells.
-bool SimulatedFileSystem::listedAsAbsent(const std::string& path) {
-#if defined(_WIN32)
-  // Windows compares names without regard to case and more: it is asked each time.
-  (void)path;
-  return false;
-#else
-  const std::string name = meta::fileNameOf(path);
-  if (name.empty() || name == "." || name == "..") return false;
-  const std::string folder = meta::folderOf(path);
-  auto listed = listings_.find(folder);
-  if (listed == listings_.end()) {
-    std::vector<std::string> names = base_.namesIn(folder);
-    listed = listings_.emplace(folder, std::unordered_set<std::string>(names.begin(), names.end())).first;
-  }
-  // An empty listing may be a folder that cannot be read but can be searched.
-  return !listed->second.empty() && listed->second.count(name) == 0;
-#endif
-}
-
 bool SimulatedFileSystem::fileExists(const std::string& path) {
   auto it = changed_.find(path);
   if (it != changed_.end()) return it->second;
   auto known = files_.find(path);
-  if (known == files_.end()) known = files_.emplace(path, !listedAsAbsent(path) && base_.fileExists(path)).first;
+  if (known == files_.end()) known = files_.emplace(path, base_.fileExists(path)).first;
   return known->second;
 }
 
 bool SimulatedFileSystem::folderExists(const std::string& path) {
   auto known = folders_.find(path);
   if (known == folders_.end())
-    known = folders_.emplace(path, !listedAsAbsent(path) && base_.folderExists(path)).first;
+    known = folders_.emplace(path, base_.folderExists(path)).first;
   return known->second;
 }
 

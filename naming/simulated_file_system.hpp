@@ -10,7 +10,6 @@
 // files costs few system calls.
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "naming/file_system.hpp"
 
@@ -35,14 +34,10 @@ class SimulatedFileSystem final : public FileSystem {
 
  private:
   bool canCreateIn(const std::string& path);
-  // True when the folder's listing shows that nothing of that name exists.
-  bool listedAsAbsent(const std::string& path);
   // true: the file exists in the simulation; false: it has gone.
   std::unordered_map<std::string, bool> changed_;
   // The machine's answers so far: files, folders, folders that take new entries.
   std::unordered_map<std::string, bool> files_, folders_, writable_;
-  // Names in each folder asked about (empty: the folder could not be read).
-  std::unordered_map<std::string, std::unordered_set<std::string>> listings_;
   FileSystem& base_;
 };
 
