@@ -24,6 +24,7 @@ class tByteStore::Windows {
   }
 
   int64_t extent() const { return extent_; }
+  const ByteString& head() const { return head_; }
 
   int64_t held() const {
     int64_t n = static_cast<int64_t>(head_.size());
@@ -102,26 +103,22 @@ class tByteStore::Windows {
 
 // ---- tByteStore ------------------------------------------------------------
 
-tByteStore::tByteStore(ByteString bytes) : whole_(std::make_shared<const ByteString>(std::move(bytes))) {}
+tByteStore::tByteStore(ByteString bytes) : whole_(std::make_shared<const ByteString>(std::move(bytes))) {
+  held_ = whole_->data();
+  heldSize_ = size_ = static_cast<int64_t>(whole_->size());
+}
 
 tByteStore tByteStore::Region(std::shared_ptr<const tByteSource> source, int64_t origin, int64_t extent) {
   tByteStore store;
   store.region_ = std::make_shared<Windows>(std::move(source), origin, std::max<int64_t>(extent, 0));
+  store.held_ = store.region_->head().data();
+  store.heldSize_ = static_cast<int64_t>(store.region_->head().size());
+  store.size_ = store.region_->extent();
   return store;
 }
 
-int64_t tByteStore::size() const {
-  if (region_) return region_->extent();
-  return whole_ ? static_cast<int64_t>(whole_->size()) : 0;
-}
-
-bool tByteStore::read(int64_t position, int64_t count, char* out) const {
-  if (!inside(position, count)) return false;
-  if (region_)
-    region_->read(position, count, out);
-  else if (count > 0)
-    std::memcpy(out, whole_->data() + (position - 1), static_cast<size_t>(count));
-  return true;
+void tByteStore::readWindows(int64_t position, int64_t count, char* out) const {
+  if (region_) region_->read(position, count, out);
 }
 
 ByteString tByteStore::copy(int64_t position, int64_t count) const {
@@ -151,26 +148,9 @@ bool tByteStore::equals(std::string_view bytes) const {
 
 // ---- tEndInd ---------------------------------------------------------------
 
-namespace {
-[[noreturn]] void outOfRange(int64_t position, int width, int64_t size) {
+void tEndInd::outOfRange(int64_t position, int width) const {
   throw DecodeFault("Range check error: " + std::to_string(width) + " bytes at position " +
-                    std::to_string(position) + " of a " + std::to_string(size) + "-byte buffer");
-}
-}  // namespace
-
-int32_t tEndInd::Read16(int64_t position) const {
-  unsigned char b[2];
-  if (!Buffer.read(position, 2, reinterpret_cast<char*>(b))) outOfRange(position, 2, Buffer.size());
-  const uint32_t first = b[0], second = b[1];
-  return static_cast<int32_t>(BigEndian ? (first << 8 | second) : (second << 8 | first));
-}
-
-int32_t tEndInd::Read32(int64_t position) const {
-  unsigned char b[4];
-  if (!Buffer.read(position, 4, reinterpret_cast<char*>(b))) outOfRange(position, 4, Buffer.size());
-  uint32_t v = 0;
-  for (int i = 0; i < 4; ++i) v = v << 8 | b[BigEndian ? i : 3 - i];
-  return static_cast<int32_t>(v);
+                    std::to_string(position) + " of a " + std::to_string(Buffer.size()) + "-byte buffer");
 }
 
 int32_t tEndInd::BytesToInt(std::string_view bytes) const noexcept {

@@ -5,6 +5,7 @@
 // This file (the reads and the byte store under them) is the only place that
 // turns a 1-based position into an index.
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -38,13 +39,27 @@ class tByteStore {
   // the end of the source read as zero bytes.
   static tByteStore Region(std::shared_ptr<const tByteSource> source, int64_t origin, int64_t extent);
 
-  int64_t size() const;
+  int64_t size() const { return size_; }
   bool inside(int64_t position, int64_t count) const {
-    return position >= 1 && count >= 0 && position - 1 <= size() - count;
+    return position >= 1 && count >= 0 && position - 1 <= size_ - count;
   }
   // The `count` bytes from `position` into `out`; false, and nothing copied,
   // unless they all lie inside.
-  bool read(int64_t position, int64_t count, char* out) const;
+  bool read(int64_t position, int64_t count, char* out) const {
+    if (!inside(position, count)) return false;
+    if (position - 1 <= heldSize_ - count) {
+      if (count > 0) std::memcpy(out, held_ + (position - 1), static_cast<size_t>(count));
+      return true;
+    }
+    readWindows(position, count, out);
+    return true;
+  }
+  // Where the `count` bytes from `position` lie in memory now, when they lie
+  // inside and are held together (a whole store, a region's head); otherwise
+  // none, and read() goes through the windows.
+  const char* heldAt(int64_t position, int64_t count) const {
+    return position >= 1 && count >= 0 && position - 1 <= heldSize_ - count ? held_ + (position - 1) : nullptr;
+  }
   // See copyClamped; at most kMaxCopyBytes.
   ByteString copy(int64_t position, int64_t count) const;
 
@@ -61,8 +76,15 @@ class tByteStore {
 
  private:
   class Windows;
+  void readWindows(int64_t position, int64_t count, char* out) const;
+
   std::shared_ptr<const ByteString> whole_;
   std::shared_ptr<Windows> region_;
+  // The bytes held together, positions 1..heldSize_: all of a whole store,
+  // a region's head. They never move while the store lives.
+  const char* held_ = nullptr;
+  int64_t heldSize_ = 0;
+  int64_t size_ = 0;
 };
 
 class tEndInd {
@@ -73,12 +95,32 @@ class tEndInd {
   virtual ~tEndInd() = default;
 
   // 0..65535; both bytes must lie in Buffer, otherwise a DecodeFault.
-  int32_t Read16(int64_t position) const;
+  int32_t Read16(int64_t position) const {
+    unsigned char b[2];
+    if (const char* at = Buffer.heldAt(position, 2))
+      std::memcpy(b, at, 2);
+    else if (!Buffer.read(position, 2, reinterpret_cast<char*>(b)))
+      outOfRange(position, 2);
+    const uint32_t first = b[0], second = b[1];
+    return static_cast<int32_t>(BigEndian ? (first << 8 | second) : (second << 8 | first));
+  }
   // Signed 32-bit; all four bytes must lie in Buffer, otherwise a DecodeFault.
-  int32_t Read32(int64_t position) const;
+  int32_t Read32(int64_t position) const {
+    unsigned char b[4];
+    if (const char* at = Buffer.heldAt(position, 4))
+      std::memcpy(b, at, 4);
+    else if (!Buffer.read(position, 4, reinterpret_cast<char*>(b)))
+      outOfRange(position, 4);
+    const uint32_t v = BigEndian ? uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3]
+                                 : uint32_t{b[3]} << 24 | uint32_t{b[2]} << 16 | uint32_t{b[1]} << 8 | b[0];
+    return static_cast<int32_t>(v);
+  }
   // The whole string as one unsigned number in the byte order, low 32 bits
   // kept (64-bit accumulator); empty gives 0. Never faults.
   int32_t BytesToInt(std::string_view bytes) const noexcept;
+
+ private:
+  [[noreturn]] void outOfRange(int64_t position, int width) const;
 };
 
 // The `count` bytes of `buf` from 1-based `position`, never faulting: a value

@@ -55,6 +55,11 @@ bool feedsFacts(uint16_t tag) {
   }
 }
 
+// The entries among those whose facts are taken from the value's text.
+bool feedsFactsAsText(uint16_t tag) {
+  return tag == kTagMake || tag == kTagModel || tag == kTagDateTime || tag == kTagDateTimeOriginal;
+}
+
 // Real files hold a handful of directories. A file whose directories point at
 // each other many times over (not a cycle, but a lattice) would otherwise
 // cost an exponential number of walks, so nested walks stop after this many.
@@ -175,16 +180,22 @@ void TImageInfo::parseEntry(int64_t position, int32_t base, int32_t kind, int32_
   // (renderers and the store are boundaries of their own).
   if (FactsOnly && kind != kPreviewDirectory && !feedsFacts(entry.Tag)) return;
   const ByteString raw = copyClamped(Buffer, v, entry.Size);
+  const int32_t valuePos = static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
+  if (FactsOnly) {
+    // The facts read from a value's text are the maker, the model and the
+    // date; the others come from its bytes.
+    const bool textFact = kind != kPreviewDirectory && feedsFactsAsText(entry.Tag);
+    captureFacts(entry.Tag, entry.Type, raw, valuePos, base, kind, bound,
+                 textFact ? valueText(FindRowOf(entry.Tag, kind), raw, entry.Type) : std::string());
+    return;
+  }
 
   const TTagEntry& found = FindRowOf(entry.Tag, kind);
   std::string text = valueText(found, raw, entry.Type);
   // Step 8: the 8-byte character-code prefix and the last byte dropped.
   if (entry.Tag == kTagUserComment)
     text = entry.Size - 1 > 8 ? trimText(copyClamped(raw, 9, entry.Size - 1 - 8)) : std::string();
-
-  const int32_t valuePos = static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
   captureFacts(entry.Tag, entry.Type, raw, valuePos, base, kind, bound, text);
-  if (FactsOnly) return;
 
   TTagEntry row = found;
   row.ValueType = static_cast<uint16_t>(entry.Type);

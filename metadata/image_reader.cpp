@@ -54,14 +54,14 @@ class SequentialReader {
     return true;
   }
 
-  // False when the source ends before `count` bytes.
-  bool read(char* out, int64_t count) {
+  // Appends the next `count` bytes to `out`; false when the source ends
+  // before them (what was there is appended).
+  bool appendTo(ByteString& out, int64_t count) {
     while (count > 0) {
       if (next_ == length_ && !refill()) return false;
       const size_t n = std::min(static_cast<size_t>(count), length_ - next_);
-      std::memcpy(out, store_.data() + next_, n);
+      out.append(store_.data() + next_, n);
       next_ += n;
-      out += n;
       count -= static_cast<int64_t>(n);
     }
     return true;
@@ -216,17 +216,17 @@ bool TimgData::ScanSegments(const tByteSource& source) {
     const int32_t length = hi * 256 + lo;
     if (length < 2) throw DecodeFault("Segment length " + std::to_string(length));
 
-    ByteString bytes(static_cast<size_t>(length), '\0');
-    bytes[0] = static_cast<char>(hi);
-    bytes[1] = static_cast<char>(lo);
-    // The file may end inside the segment.
-    if (length > 2 && !in.read(bytes.data() + 2, length - 2)) return HasMetadata();
+    // The segment goes into the next slot, whose room is reused from file
+    // to file; it counts only once it is whole (the file may end inside it).
+    tSection& slot = Slot(SegmentCount + 1);
+    slot.Bytes.clear();
+    slot.Bytes.push_back(static_cast<char>(hi));
+    slot.Bytes.push_back(static_cast<char>(lo));
+    if (!in.appendTo(slot.Bytes, length - 2)) return HasMetadata();
 
     ++SegmentCount;
-    tSection& slot = Slot(SegmentCount);
     slot.Marker = marker;
     slot.Length = length;
-    slot.Bytes = std::move(bytes);
     if (length == 2) continue;
 
     // The metadata must begin within the first four segments.

@@ -113,7 +113,9 @@ struct Folder {
       const std::string photo = c.parent_path() / (image->first + ".jpg");
       EXPECT_TRUE(text == reports.at(image->second) || text == reportOf(photo)) << name << " is not a whole report";
     }
-    if (finished) EXPECT_EQ(companions.size(), photos.size());
+    if (finished) {
+      EXPECT_EQ(companions.size(), photos.size());
+    }
   }
 };
 
