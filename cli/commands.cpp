@@ -167,9 +167,10 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   configure(naming, options);
 
   // Each line of the log reaches the output at once, so that a run stopped
-  // by force still shows every move it made.
+  // by force still shows every move it made; what goes to the null device
+  // has no reader and goes in large writes.
   TerminalMode mode = detectMode(stdout, colour, true);
-  mode.flushLines = true;
+  mode.flushLines = !discardsOutput(stdout);
   TerminalSink terminal(stdout, mode);
   // With JSON the plan replaces the log on the output.
   naming::NullSink quiet;

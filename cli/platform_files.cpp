@@ -119,4 +119,15 @@ bool sameFile(const std::string& a, const std::string& b) {
   return fs::equivalent(fs::path(a), fs::path(b), ec) && !ec;
 }
 
+bool discardsOutput(std::FILE* out) {
+#if defined(_WIN32)
+  (void)out;
+  return false;
+#else
+  struct stat mine {}, null {};
+  return ::fstat(::fileno(out), &mine) == 0 && S_ISCHR(mine.st_mode) && ::stat("/dev/null", &null) == 0 &&
+         S_ISCHR(null.st_mode) && mine.st_rdev == null.st_rdev;
+#endif
+}
+
 }  // namespace cli

@@ -2,6 +2,7 @@
 // The few file operations of the command line that differ between POSIX and
 // Windows: writing a new file without replacing anything, replacing one in a
 // single step, and telling whether two names reach one file.
+#include <cstdio>
 #include <string>
 
 namespace cli {
@@ -17,5 +18,7 @@ enum class PathKind { Missing, RegularFile, Other };
 PathKind kindOf(const std::string& path);
 // True when both names reach the same file (same device and inode).
 bool sameFile(const std::string& a, const std::string& b);
+// True when what is written to `out` is thrown away (the null device).
+bool discardsOutput(std::FILE* out);
 
 }  // namespace cli

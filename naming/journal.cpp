@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -55,11 +56,6 @@ std::optional<StepKind> kindOf(const std::string& name) {
 // Which fields a step kind carries after its kind: a target, an identity.
 bool hasTarget(StepKind k) { return k == StepKind::Photo || k == StepKind::Companion || k == StepKind::Keep || k == StepKind::Write; }
 bool hasIdentity(StepKind k) { return k != StepKind::Temp; }
-
-std::string identityFields(const FileIdentity& id) {
-  return std::to_string(id.device) + ' ' + std::to_string(id.inode) + ' ' + std::to_string(id.size) + ' ' +
-         std::to_string(id.mtime);
-}
 
 int64_t nowSeconds() {
   return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
@@ -190,10 +186,12 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
 #endif
 }
 
-std::string escapePath(std::string_view path) {
+namespace {
+
+// `path` with every byte outside printable ASCII, the space and '%'
+// included, written as %XX, appended to `out`.
+void appendEscaped(std::string& out, std::string_view path) {
   static const char* kHex = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(path.size());
   for (char c : path) {
     const unsigned char u = static_cast<unsigned char>(c);
     if (u >= 0x21 && u <= 0x7E && c != '%') {
@@ -204,6 +202,21 @@ std::string escapePath(std::string_view path) {
       out += kHex[u & 15];
     }
   }
+}
+
+template <class T>
+void appendNumber(std::string& out, T value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  out.append(digits, end);
+}
+
+}  // namespace
+
+std::string escapePath(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  appendEscaped(out, path);
   return out;
 }
 
@@ -360,23 +373,51 @@ Journal::~Journal() {
 }
 
 void Journal::append(const std::string& line) {
+  pending_ += line;
+  flush();
+}
+
+void Journal::flush() {
   // A journal that cannot be written is no reason to stop a run that the
   // user asked for; what it holds stays readable.
-  pending_ += line;
   if (fd_ >= 0) writeAll(fd_, pending_);
   pending_.clear();
 }
 
 int Journal::intend(StepKind kind, const std::string& path, const std::string& target, const FileIdentity& identity) {
   const int step = next_++;
-  std::string line = "I " + std::to_string(step) + ' ' + kindName(kind) + ' ' + escapePath(path);
-  if (hasTarget(kind)) line += ' ' + escapePath(target);
-  if (hasIdentity(kind)) line += ' ' + identityFields(identity);
-  append(line + "\n");
+  // The line goes out after the confirmations waiting, in the same write.
+  std::string& line = pending_;
+  line += "I ";
+  appendNumber(line, step);
+  line += ' ';
+  line += kindName(kind);
+  line += ' ';
+  appendEscaped(line, path);
+  if (hasTarget(kind)) {
+    line += ' ';
+    appendEscaped(line, target);
+  }
+  if (hasIdentity(kind)) {
+    line += ' ';
+    appendNumber(line, identity.device);
+    line += ' ';
+    appendNumber(line, identity.inode);
+    line += ' ';
+    appendNumber(line, identity.size);
+    line += ' ';
+    appendNumber(line, identity.mtime);
+  }
+  line += '\n';
+  flush();
   return step;
 }
 
-void Journal::confirm(int step) { pending_ += "D " + std::to_string(step) + "\n"; }
+void Journal::confirm(int step) {
+  pending_ += "D ";
+  appendNumber(pending_, step);
+  pending_ += '\n';
+}
 
 void Journal::end(size_t renamed, size_t unchanged, size_t failed) {
   append("end " + std::to_string(renamed) + ' ' + std::to_string(unchanged) + ' ' + std::to_string(failed) + "\n");

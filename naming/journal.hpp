@@ -111,6 +111,7 @@ class Journal {
  private:
   Journal() = default;
   void append(const std::string& line);
+  void flush();  // writes what is pending
   std::string id_;
   std::string pending_;  // confirmations not written yet
   std::string folder_;

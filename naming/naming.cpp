@@ -205,14 +205,18 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
       name.pieces.back() += value;
     }
   }
+  if (!NameComplete) return;
   // A name without anything before its extension would be a hidden file
   // such as ".jpg": there is not enough to name the photo by.
-  if (NameComplete && meta::stripExtension(meta::fileNameOf(name.candidate(1))).empty()) NameComplete = false;
-  if (!NameComplete) return;
+  const std::string first = name.candidate(1);
+  if (meta::stripExtension(meta::fileNameOf(first)).empty()) {
+    NameComplete = false;
+    return;
+  }
 
-  const CandidateOf candidate = [&name](Counter c) { return name.candidate(c); };
+  const CandidateOf candidate = [&name, &first](Counter c) { return c == 1 ? first : name.candidate(c); };
   auto isFree = [&](const std::string& p) { return p == path || !fs_->fileExists(p); };
-  std::string chosen = candidate(1);
+  std::string chosen = first;
   size_t dot = 0;
   if (!name.usesNumber()) {
     // No running number, no loop: the name may be taken, the rename says so.
@@ -220,7 +224,7 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
     // Every counter gives another name, so the search ends at the first free one.
     Counter c = cache ? cache->firstFree(name.familyKey(), path, candidate, *fs_)
                       : firstFreeCounter(path, candidate, *fs_);
-    chosen = candidate(c);
+    if (c != 1) chosen = candidate(c);
   } else if (!isFree(chosen)) {
     // The numbers lie in an extension that the source extension replaces:
     // nearly every counter gives the same name `base`. Only a counter whose
