@@ -108,6 +108,13 @@ tByteStore::tByteStore(ByteString bytes) : whole_(std::make_shared<const ByteStr
   heldSize_ = size_ = static_cast<int64_t>(whole_->size());
 }
 
+tByteStore tByteStore::View(const ByteString& bytes) {
+  tByteStore store;
+  store.held_ = bytes.data();
+  store.heldSize_ = store.size_ = static_cast<int64_t>(bytes.size());
+  return store;
+}
+
 tByteStore tByteStore::Region(std::shared_ptr<const tByteSource> source, int64_t origin, int64_t extent) {
   tByteStore store;
   store.region_ = std::make_shared<Windows>(std::move(source), origin, std::max<int64_t>(extent, 0));
@@ -125,6 +132,7 @@ ByteString tByteStore::copy(int64_t position, int64_t count) const {
   if (position < 1) position = 1;
   count = std::min({count, size() - (position - 1), kMaxCopyBytes});
   if (count <= 0) return {};
+  if (const char* at = heldAt(position, count)) return ByteString(at, static_cast<size_t>(count));
   ByteString bytes(static_cast<size_t>(count), '\0');
   read(position, count, bytes.data());
   return bytes;
@@ -132,7 +140,7 @@ ByteString tByteStore::copy(int64_t position, int64_t count) const {
 
 int64_t tByteStore::heldBytes() const {
   if (region_) return region_->held();
-  return whole_ ? static_cast<int64_t>(whole_->size()) : 0;
+  return heldSize_;
 }
 
 void tByteStore::release() {

@@ -35,6 +35,11 @@ class tByteStore {
   tByteStore() = default;
   tByteStore(ByteString bytes);  // NOLINT(google-explicit-constructor): `Buffer = bytes` holds them
 
+  // The bytes of `bytes`, left where they are: their owner keeps them
+  // unchanged for as long as the store or a copy of it is read (the reader
+  // so reads the segment it keeps in its slot).
+  static tByteStore View(const ByteString& bytes);
+
   // `extent` positions, position 1 at source offset `origin`; positions past
   // the end of the source read as zero bytes.
   static tByteStore Region(std::shared_ptr<const tByteSource> source, int64_t origin, int64_t extent);

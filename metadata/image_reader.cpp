@@ -243,7 +243,9 @@ bool TimgData::ScanSegments(const tByteSource& source) {
           ExifSlot = &slot;
           ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
           ExifInfo->FactsOnly = FactsOnly;
-          Buffer = slot.Bytes;
+          // The slot keeps the segment until the next read resets the
+          // container, decoders and stores included.
+          Buffer = tByteStore::View(slot.Bytes);
           DecodeExifSegment();
         } else {
           --SegmentCount;
