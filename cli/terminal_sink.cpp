@@ -56,8 +56,8 @@ void TerminalSink::put(const std::string& bytes) {
 }
 
 void TerminalSink::WriteRich(const std::string& text, const naming::TextStyle& style) {
-  std::string plain;
-  plain.reserve(text.size());
+  std::string& plain = plain_;  // its room is reused from piece to piece
+  plain.clear();
   for (size_t i = 0; i < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c == '\r' && mode_.lineFeedOnly && i + 1 < text.size() && text[i + 1] == '\n') continue;

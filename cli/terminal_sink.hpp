@@ -35,6 +35,7 @@ class TerminalSink final : public naming::OutputSink {
   void putStyled(const std::string& plain, const naming::TextStyle& style);
   std::FILE* out_;
   TerminalMode mode_;
+  std::string plain_;  // the piece being written, as it goes out
 };
 
 // The SGR parameters of a style ("1;32"), empty for plain black text.

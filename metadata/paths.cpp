@@ -2,19 +2,14 @@
 
 namespace meta {
 
-bool isPathSeparator(char c) {
-#if defined(_WIN32)
-  return c == '\\' || c == '/' || c == ':';
-#else
-  return c == '/';
-#endif
-}
-
 namespace {
 size_t nameStart(std::string_view path) {
-  for (size_t i = path.size(); i > 0; --i)
-    if (isPathSeparator(path[i - 1])) return i;
-  return 0;
+#if defined(_WIN32)
+  const size_t last = path.find_last_of("\\/:");
+#else
+  const size_t last = path.rfind('/');
+#endif
+  return last == std::string_view::npos ? 0 : last + 1;
 }
 // Index of the extension's dot, or npos.
 size_t extensionDot(std::string_view path) {

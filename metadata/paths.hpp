@@ -8,7 +8,13 @@
 
 namespace meta {
 
-bool isPathSeparator(char c);
+inline bool isPathSeparator(char c) {
+#if defined(_WIN32)
+  return c == '\\' || c == '/' || c == ':';
+#else
+  return c == '/';
+#endif
+}
 std::string fileNameOf(std::string_view path);   // after the last separator
 std::string folderOf(std::string_view path);     // up to and including it
 std::string extensionOf(std::string_view path);  // dot included, or empty

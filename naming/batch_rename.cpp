@@ -47,7 +47,12 @@ class Batch {
   void renameOne(const std::string& path) {
     naming_.EvaluateFile(path, &cache_);
     TNaming& n = naming_;
-    result = FileResult{n.OldPath, n.NewPath, FileStatus::Incomplete, CompanionStatus::None, n.NewTextPath};
+    // Assigned in place: the texts reuse their room from file to file.
+    result.oldPath = n.OldPath;
+    result.newPath = n.NewPath;
+    result.status = FileStatus::Incomplete;
+    result.companion = CompanionStatus::None;
+    result.companionPath = n.NewTextPath;
     if (!n.NameComplete) {
       log_.WriteRich("ERREUR: ", kErrorImage);
       WriteLine(log_, n.OldPath, kPathStrong);

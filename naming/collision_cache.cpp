@@ -1,6 +1,7 @@
 #include "naming/collision_cache.hpp"
 
 #include <set>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -30,10 +31,25 @@ struct CollisionCache::Impl {
     std::set<Counter> uncertain;
   };
 
+  // Paths that differ in the case of ASCII letters alone are one key.
+  struct FoldedHash {
+    size_t operator()(std::string_view path) const {
+      size_t h = 14695981039346656037ull;  // FNV-1a over the folded bytes
+      for (char c : path) {
+        const unsigned char u = static_cast<unsigned char>(meta::asciiLower(c));
+        h = (h ^ u) * 1099511628211ull;
+      }
+      return h;
+    }
+  };
+  struct FoldedEqual {
+    bool operator()(std::string_view a, std::string_view b) const { return meta::equalsIgnoreCase(a, b); }
+  };
+
   std::unordered_map<std::string, uint32_t> familyIds;
   std::vector<Family> families;
-  // Keyed by the path with ASCII letters folded to lower case.
-  std::unordered_map<std::string, std::vector<Entry>> entries;
+  // Keyed by the path, letter case aside.
+  std::unordered_map<std::string, std::vector<Entry>, FoldedHash, FoldedEqual> entries;
 
   uint32_t familyOf(const std::string& key) {
     auto [it, added] = familyIds.try_emplace(key, static_cast<uint32_t>(families.size()));
@@ -42,7 +58,7 @@ struct CollisionCache::Impl {
   }
 
   void record(uint32_t family, Counter counter, const std::string& path) {
-    std::vector<Entry>& list = entries[meta::toLower(path)];
+    std::vector<Entry>& list = entries[path];
     for (const Entry& e : list)
       if (e.family == family && e.counter == counter) return;
     list.push_back({family, counter, path});
@@ -51,7 +67,7 @@ struct CollisionCache::Impl {
   // The smallest counter below `top` at which the family's candidate is the
   // file's own path; 0 when there is none.
   Counter knownOwnCounter(uint32_t family, const std::string& ownPath) const {
-    auto it = entries.find(meta::toLower(ownPath));
+    auto it = entries.find(ownPath);
     if (it == entries.end()) return 0;
     Counter own = 0;
     for (const Entry& e : it->second)
@@ -94,7 +110,7 @@ Counter CollisionCache::firstFree(const std::string& familyKey, const std::strin
 }
 
 void CollisionCache::notifyVacated(const std::string& path) {
-  auto it = impl_->entries.find(meta::toLower(path));
+  auto it = impl_->entries.find(path);
   if (it == impl_->entries.end()) return;
   for (const Impl::Entry& e : it->second) {
     Impl::Family& family = impl_->families[e.family];
@@ -103,7 +119,7 @@ void CollisionCache::notifyVacated(const std::string& path) {
 }
 
 void CollisionCache::notifyOccupied(const std::string& path) {
-  auto it = impl_->entries.find(meta::toLower(path));
+  auto it = impl_->entries.find(path);
   if (it == impl_->entries.end()) return;
   for (const Impl::Entry& e : it->second) {
     if (e.path != path) continue;
