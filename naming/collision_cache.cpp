@@ -2,10 +2,10 @@
 
 #include <set>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "metadata/text.hpp"
+#include "naming/name_map.hpp"
 
 namespace naming {
 
@@ -31,34 +31,20 @@ struct CollisionCache::Impl {
     std::set<Counter> uncertain;
   };
 
-  // Paths that differ in the case of ASCII letters alone are one key.
-  struct FoldedHash {
-    size_t operator()(std::string_view path) const {
-      size_t h = 14695981039346656037ull;  // FNV-1a over the folded bytes
-      for (char c : path) {
-        const unsigned char u = static_cast<unsigned char>(meta::asciiLower(c));
-        h = (h ^ u) * 1099511628211ull;
-      }
-      return h;
-    }
-  };
-  struct FoldedEqual {
-    bool operator()(std::string_view a, std::string_view b) const { return meta::equalsIgnoreCase(a, b); }
-  };
-
-  std::unordered_map<std::string, uint32_t> familyIds;
+  NameMap<uint32_t> familyIds;
   std::vector<Family> families;
   // Keyed by the path, letter case aside.
-  std::unordered_map<std::string, std::vector<Entry>, FoldedHash, FoldedEqual> entries;
+  NameMap<std::vector<Entry>, NameCase::FoldCase> entries;
 
   uint32_t familyOf(const std::string& key) {
-    auto [it, added] = familyIds.try_emplace(key, static_cast<uint32_t>(families.size()));
-    if (added) families.emplace_back();
-    return it->second;
+    if (const uint32_t* id = familyIds.lookup(key)) return *id;
+    families.emplace_back();
+    return familyIds.set(key, static_cast<uint32_t>(families.size() - 1));
   }
 
   void record(uint32_t family, Counter counter, const std::string& path) {
-    std::vector<Entry>& list = entries[path];
+    std::vector<Entry>* known = entries.lookup(path);
+    std::vector<Entry>& list = known ? *known : entries.set(path, {});
     for (const Entry& e : list)
       if (e.family == family && e.counter == counter) return;
     list.push_back({family, counter, path});
@@ -67,10 +53,10 @@ struct CollisionCache::Impl {
   // The smallest counter below `top` at which the family's candidate is the
   // file's own path; 0 when there is none.
   Counter knownOwnCounter(uint32_t family, const std::string& ownPath) const {
-    auto it = entries.find(ownPath);
-    if (it == entries.end()) return 0;
+    const std::vector<Entry>* list = entries.lookup(ownPath);
+    if (!list) return 0;
     Counter own = 0;
-    for (const Entry& e : it->second)
+    for (const Entry& e : *list)
       if (e.family == family && e.path == ownPath && e.counter < families[family].top &&
           (own == 0 || e.counter < own))
         own = e.counter;
@@ -110,18 +96,18 @@ Counter CollisionCache::firstFree(const std::string& familyKey, const std::strin
 }
 
 void CollisionCache::notifyVacated(const std::string& path) {
-  auto it = impl_->entries.find(path);
-  if (it == impl_->entries.end()) return;
-  for (const Impl::Entry& e : it->second) {
+  const std::vector<Impl::Entry>* list = impl_->entries.lookup(path);
+  if (!list) return;
+  for (const Impl::Entry& e : *list) {
     Impl::Family& family = impl_->families[e.family];
     if (e.counter < family.top) family.uncertain.insert(e.counter);
   }
 }
 
 void CollisionCache::notifyOccupied(const std::string& path) {
-  auto it = impl_->entries.find(path);
-  if (it == impl_->entries.end()) return;
-  for (const Impl::Entry& e : it->second) {
+  const std::vector<Impl::Entry>* list = impl_->entries.lookup(path);
+  if (!list) return;
+  for (const Impl::Entry& e : *list) {
     if (e.path != path) continue;
     Impl::Family& family = impl_->families[e.family];
     family.uncertain.erase(e.counter);

@@ -9,6 +9,7 @@
 
 #include "metadata/paths.hpp"
 #include "metadata/text.hpp"
+#include "naming/name_map.hpp"
 
 #if !defined(_WIN32)
 #include <dirent.h>
@@ -83,13 +84,11 @@ Found inspect(const std::string& path) {
 }
 
 // Windows names ignore letter case; elsewhere two spellings are two files.
-std::string pathKey(const std::string& path) {
 #if defined(_WIN32)
-  return meta::toLower(path);
+constexpr NameCase kPathCase = NameCase::FoldCase;
 #else
-  return path;
+constexpr NameCase kPathCase = NameCase::Exact;
 #endif
-}
 
 }  // namespace
 
@@ -122,7 +121,7 @@ struct FileList::Impl {
   mutable std::vector<Identity> ids;
   size_t pendingIds = 0;
   mutable size_t head = 0;
-  std::unordered_multiset<std::string> keys;
+  NameMap<uint32_t, kPathCase> keys;  // how many entries have each path
   std::unordered_multiset<FileId, FileIdHash> fileIds;
 
   size_t size() const { return paths.size() - head; }
@@ -151,21 +150,22 @@ struct FileList::Impl {
   }
 
   void reserve(size_t more) {
-    keys.reserve(keys.size() + more);
     fileIds.reserve(fileIds.size() + more);
   }
 
   void add(const std::string& path, std::optional<FileId> id) {
     paths.push_back(path);
     ids.push_back(Identity{id, false});
-    keys.insert(pathKey(path));
+    if (uint32_t* n = keys.lookup(path))
+      ++*n;
+    else
+      keys.set(path, 1);
     if (id) fileIds.insert(*id);
   }
 
   // Forgets the index entry of a list entry that is being removed.
   void forget(size_t index) {
-    auto k = keys.find(pathKey(paths[index]));
-    if (k != keys.end()) keys.erase(k);
+    if (uint32_t* n = keys.lookup(paths[index]); n && --*n == 0) keys.erase(paths[index]);
     if (ids[index]) {
       auto f = fileIds.find(*ids[index]);
       if (f != fileIds.end()) fileIds.erase(f);
@@ -333,11 +333,11 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
   for (const std::string& path : paths) {
     if (path.empty()) continue;  // would name the current folder
     const std::string full = alreadyFull(path) ? path : expandPath(path);
-    if (m.keys.count(pathKey(full))) continue;
+    if (m.keys.lookup(full)) continue;
     take(full, inspect(full), true);
   }
   for (size_t i = 0; i < walk.size(); ++i) {
-    if (m.keys.count(pathKey(walk[i].path))) continue;
+    if (m.keys.lookup(walk[i].path)) continue;
     const std::string full = std::move(walk[i].path);
     const Found found = walk[i].found;
     take(full, found, false);
@@ -358,7 +358,7 @@ const std::string& FileList::at(size_t i) const {
   return impl_->paths[impl_->head + i];
 }
 
-bool FileList::contains(const std::string& path) const { return impl_->keys.count(pathKey(path)) != 0; }
+bool FileList::contains(const std::string& path) const { return impl_->keys.lookup(path) != nullptr; }
 
 std::string FileList::takeFirst() {
   Impl& m = *impl_;

@@ -12,6 +12,7 @@
 #include "metadata/paths.hpp"
 #include "metadata/text.hpp"
 #include "naming/journal.hpp"
+#include "naming/name_map.hpp"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -45,10 +46,10 @@ class FolderListings {
   std::optional<bool> fileExists(const std::string& path) {
     Folder* folder = folderOf(path);
     if (!folder) return std::nullopt;
-    const auto it = folder->entries.find(meta::fileNameOf(path));
-    if (it == folder->entries.end()) return false;
-    if (it->second == DT_REG) return true;
-    if (it->second == DT_LNK || it->second == DT_UNKNOWN) return std::nullopt;
+    const std::optional<unsigned char> type = folder->entries.find(nameIn(path));
+    if (!type) return false;
+    if (*type == DT_REG) return true;
+    if (*type == DT_LNK || *type == DT_UNKNOWN) return std::nullopt;
     return false;
   }
 
@@ -57,10 +58,10 @@ class FolderListings {
     if (name.empty() || name == "." || name == "..") return std::nullopt;
     Folder* folder = folderOf(path);
     if (!folder) return std::nullopt;
-    const auto it = folder->entries.find(name);
-    if (it == folder->entries.end()) return false;
-    if (it->second == DT_DIR) return true;
-    if (it->second == DT_LNK || it->second == DT_UNKNOWN) return std::nullopt;
+    const std::optional<unsigned char> type = folder->entries.find(name);
+    if (!type) return false;
+    if (*type == DT_DIR) return true;
+    if (*type == DT_LNK || *type == DT_UNKNOWN) return std::nullopt;
     return false;
   }
 
@@ -68,24 +69,28 @@ class FolderListings {
   void moved(const std::string& from, const std::string& to) {
     unsigned char type = DT_UNKNOWN;
     if (Folder* folder = folderOf(from)) {
-      const auto it = folder->entries.find(meta::fileNameOf(from));
-      if (it != folder->entries.end()) {
-        type = it->second;
-        folder->entries.erase(it);
+      if (const std::optional<unsigned char> known = folder->entries.find(nameIn(from))) {
+        type = *known;
+        folder->entries.erase(nameIn(from));
       }
     }
-    if (Folder* folder = folderOf(to)) folder->entries[meta::fileNameOf(to)] = type;
+    if (Folder* folder = folderOf(to)) folder->entries.set(nameIn(to), type);
   }
 
   void removed(const std::string& path) {
-    if (Folder* folder = folderOf(path)) folder->entries.erase(meta::fileNameOf(path));
+    if (Folder* folder = folderOf(path)) folder->entries.erase(nameIn(path));
   }
 
  private:
   struct Folder {
     bool usable = false;
-    std::unordered_map<std::string, unsigned char> entries;  // name -> d_type
+    NameMap<unsigned char> entries;  // name -> d_type
   };
+
+  static std::string_view nameIn(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+  }
   struct FolderId {
     uint64_t device = 0, inode = 0;
     friend bool operator==(const FolderId&, const FolderId&) = default;
@@ -126,7 +131,7 @@ class FolderListings {
     if (!dir) return;
     while (const dirent* e = ::readdir(dir)) {
       if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-        folder.entries.emplace(e->d_name, e->d_type);
+        folder.entries.set(e->d_name, e->d_type);
     }
     ::closedir(dir);
     folder.usable = caseSensitive(text, folder);
@@ -136,18 +141,19 @@ class FolderListings {
   // case-sensitive volume it names nothing. Without a name to try, the
   // folder is left to the system.
   static bool caseSensitive(const std::string& text, const Folder& folder) {
-    for (const auto& [name, type] : folder.entries) {
-      std::string swapped = name;
+    std::string swapped;
+    const auto tryable = [&](std::string_view name) {
+      swapped.assign(name);
       bool letters = false;
       for (char& c : swapped) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A'), letters = true;
         else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a'), letters = true;
       }
-      if (!letters || folder.entries.count(swapped)) continue;
-      struct stat st {};
-      return ::lstat((text + swapped).c_str(), &st) != 0 && errno == ENOENT;
-    }
-    return false;
+      return letters && !folder.entries.find(swapped);
+    };
+    if (!folder.entries.findName(tryable)) return false;
+    struct stat st {};
+    return ::lstat((text + swapped).c_str(), &st) != 0 && errno == ENOENT;
   }
 
   std::unordered_map<std::string, std::optional<FolderId>> ids_;
