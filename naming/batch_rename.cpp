@@ -40,8 +40,11 @@ const TextStyle kAside8 = styleOf(false, true, 8, kBlack);
 
 class Batch {
  public:
-  Batch(TNaming& naming, OutputSink& log, bool withTextFile, const BatchHooks& hooks)
-      : naming_(naming), fs_(naming.Files()), log_(log), withTextFile_(withTextFile), hooks_(hooks) {}
+  Batch(TNaming& naming, OutputSink& log, bool withTextFile, const BatchHooks& hooks, size_t files)
+      : naming_(naming), fs_(naming.Files()), log_(log), withTextFile_(withTextFile), hooks_(hooks) {
+    cache_.reserve(files);
+    renamed_.reserve(files);
+  }
 
   // One image: the first test that applies decides its outcome.
   void renameOne(const std::string& path) {
@@ -289,7 +292,7 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
     ~Listings() { files.rememberListings(false); }
   } listings{naming.Files()};
   naming.Files().rememberListings(true);
-  Batch batch(naming, log, withTextFile, hooks);
+  Batch batch(naming, log, withTextFile, hooks, list.size());
   WriteTitle(log, "Changement des noms");
   const size_t total = list.size();
   size_t done = 0;

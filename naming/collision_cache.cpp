@@ -95,6 +95,12 @@ Counter CollisionCache::firstFree(const std::string& familyKey, const std::strin
   }
 }
 
+void CollisionCache::reserve(size_t files) {
+  impl_->families.reserve(impl_->families.size() + files);
+  impl_->familyIds.reserve(impl_->familyIds.size() + files);
+  impl_->entries.reserve(impl_->entries.size() + files);
+}
+
 void CollisionCache::notifyVacated(const std::string& path) {
   const std::vector<Impl::Entry>* list = impl_->entries.lookup(path);
   if (!list) return;

@@ -49,6 +49,10 @@ class CollisionCache {
   Counter firstFree(const std::string& family, const std::string& ownPath, const CandidateOf& candidate,
                     FileSystem& fs);
 
+  // Room for the names of `files` more files, so that the run does not
+  // grow the cache file by file.
+  void reserve(size_t files);
+
   // The batch removed the file at `path` (moved it away or deleted it).
   void notifyVacated(const std::string& path);
   // The batch put a file at `path` (moved it there).

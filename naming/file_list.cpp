@@ -149,7 +149,15 @@ struct FileList::Impl {
     pendingIds = 0;
   }
 
+  // Room for `more` entries, growing geometrically however small the steps.
+  template <class V>
+  static void roomFor(V& v, size_t more) {
+    if (v.size() + more > v.capacity()) v.reserve(std::max(v.size() + more, v.capacity() * 2));
+  }
   void reserve(size_t more) {
+    roomFor(paths, more);
+    roomFor(ids, more);
+    keys.reserve(keys.size() + more);
     fileIds.reserve(fileIds.size() + more);
   }
 
@@ -321,6 +329,8 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
       std::vector<Listed> entries;
       std::string problem;
       if (!listFolder(full, entries, problem)) problems.push_back({full, problem});
+      m.reserve(entries.size());
+      Impl::roomFor(walk, entries.size());
       for (Listed& e : entries) walk.push_back(std::move(e));
     } else if (found.kind == Kind::File && hasAcceptedExtension(full)) {
       if (found.id && m.fileIds.count(*found.id)) return;  // the same file under another name

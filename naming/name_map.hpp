@@ -43,7 +43,7 @@ class NameMap {
 
   // Sets the value of `name`, adding it if needed; where it is kept.
   Value& set(std::string_view name, Value value) {
-    if ((used_ + removed_ + 1) * 4 > slots_.size() * 3) grow();
+    if ((used_ + removed_ + 1) * 4 > slots_.size() * 3) grow(used_ + 1);
     const uint64_t h = hashOf(name);
     size_t reuse = slots_.size();
     for (size_t i = h & mask_;; i = (i + 1) & mask_) {
@@ -85,6 +85,11 @@ class NameMap {
   }
 
   size_t size() const { return used_; }
+
+  // Room for `count` names in all, so that adding them does not grow the table.
+  void reserve(size_t count) {
+    if (count * 2 > slots_.size()) grow(count);
+  }
 
   // The first name, in table order, for which `pred(name)` holds.
   template <class Pred>
@@ -139,17 +144,17 @@ class NameMap {
     return at;
   }
 
-  // A new table, large enough for what is kept; the names kept move into
-  // new blocks, so that removed names leave no bytes behind.
-  void grow() {
+  // A new table, at most half full with `count` names; the names kept move
+  // into new blocks, so that removed names leave no bytes behind.
+  void grow(size_t count) {
     std::vector<Slot> old = std::move(slots_);
     slots_.clear();
     std::vector<std::unique_ptr<char[]>> oldBlocks = std::move(blocks_);
     blocks_.clear();
     blockNext_ = nullptr;
     blockLeft_ = 0;
-    size_t size = 64;  // a power of two, at most three eighths full
-    while (size * 3 < (used_ + 1) * 8) size *= 2;
+    size_t size = 64;  // a power of two
+    while (size < std::max(count, used_ + 1) * 2) size *= 2;
     slots_.assign(size, Slot{});
     mask_ = size - 1;
     removed_ = 0;
