@@ -21,6 +21,7 @@
 #include <process.h>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -103,9 +104,44 @@ int openForAppend(const std::string& path) {
 #if defined(_WIN32)
   return ::_wopen(fs::path(path).wstring().c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY, 0666);
 #else
-  return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  return ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
 #endif
 }
+
+#if !defined(_WIN32)
+// The file's length set to `length`; a journal that cannot be cut keeps zero
+// bytes at its end, which readers skip.
+void cutTo(int fd, size_t length) {
+  while (::ftruncate(fd, static_cast<off_t>(length)) != 0 && errno == EINTR) {
+  }
+}
+
+// Cuts off what follows the last whole record of a journal: the zero bytes
+// of room that a killed run left, and a record it left cut (its change was
+// not made: a record is complete before its change). True when it could.
+bool sealJournal(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  off_t end = st.st_size;
+  char block[4096];
+  bool inRecord = false;  // past the zero bytes, inside the cut record
+  while (end > 0) {
+    const off_t from = std::max<off_t>(0, end - static_cast<off_t>(sizeof block));
+    const ssize_t n = ::pread(fd, block, static_cast<size_t>(end - from), from);
+    if (n != end - from) return false;
+    ssize_t i = n;
+    while (i > 0 && !inRecord && block[i - 1] == '\0') --i;
+    if (i > 0) inRecord = true;
+    while (i > 0 && block[i - 1] != '\n') --i;
+    if (i > 0) {
+      end = from + i;
+      break;
+    }
+    end = from;
+  }
+  return end == st.st_size || ::ftruncate(fd, end) == 0;
+}
+#endif
 
 void closeFd(int fd) {
 #if defined(_WIN32)
@@ -368,7 +404,8 @@ std::unique_ptr<Journal> Journal::create(const std::string& stateRoot, std::stri
 }
 
 Journal::~Journal() {
-  if (fd_ >= 0 && !pending_.empty()) writeAll(fd_, pending_);
+  flush();
+  unmap();
   if (fd_ >= 0) closeFd(fd_);
 }
 
@@ -380,8 +417,60 @@ void Journal::append(const std::string& line) {
 void Journal::flush() {
   // A journal that cannot be written is no reason to stop a run that the
   // user asked for; what it holds stays readable.
-  if (fd_ >= 0) writeAll(fd_, pending_);
+  if (pending_.empty() || fd_ < 0) return;
+  if (mapRoomFor(pending_.size())) {
+    std::memcpy(map_ + length_, pending_.data(), pending_.size());
+    length_ += pending_.size();
+  } else {
+    writeAll(fd_, pending_);
+  }
   pending_.clear();
+}
+
+// Room in the mapped file for `bytes` more, reserved on disk (so that a full
+// disk never makes a store fault) and mapped; false when the journal is
+// written with write() instead, from where it was.
+bool Journal::mapRoomFor(size_t bytes) {
+#if defined(_WIN32)
+  (void)bytes;
+  return false;
+#else
+  if (map_ && length_ + bytes <= mapped_) return true;
+  if (mapped_ == SIZE_MAX) return false;  // mapping failed before
+  size_t want = std::max<size_t>(mapped_ ? mapped_ * 2 : 256 * 1024, length_ + bytes);
+  want = (want + 4095) / 4096 * 4096;
+  if (!map_) {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return false;
+    length_ = static_cast<size_t>(st.st_size);
+  }
+  unmap();
+  void* at = MAP_FAILED;
+  if (::posix_fallocate(fd_, 0, static_cast<off_t>(want)) == 0)
+    at = ::mmap(nullptr, want, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+  if (at == MAP_FAILED) {
+    cutTo(fd_, length_);
+    mapped_ = SIZE_MAX;
+    return false;
+  }
+  map_ = static_cast<char*>(at);
+  mapped_ = want;
+#if defined(MADV_POPULATE_WRITE)
+  // The pages at once, rather than a fault for each on its first record.
+  ::madvise(map_, mapped_, MADV_POPULATE_WRITE);
+#endif
+  return true;
+#endif
+}
+
+// Lets the mapping go and gives the file back its written length.
+void Journal::unmap() {
+#if !defined(_WIN32)
+  if (!map_) return;
+  ::munmap(map_, mapped_);
+  map_ = nullptr;
+  cutTo(fd_, length_);
+#endif
 }
 
 int Journal::intend(StepKind kind, const std::string& path, const std::string& target, const FileIdentity& identity) {
@@ -417,6 +506,7 @@ void Journal::confirm(int step) {
   pending_ += "D ";
   appendNumber(pending_, step);
   pending_ += '\n';
+  if (map_) flush();  // stored at once where that costs no system call
 }
 
 void Journal::end(size_t renamed, size_t unchanged, size_t failed) {
@@ -430,6 +520,12 @@ std::string Journal::keptPath(int step) const {
 void appendToJournal(const std::string& runFolder, const std::string& line) {
   const int fd = openForAppend((fs::path(runFolder) / kJournalName).string());
   if (fd < 0) return;
+#if !defined(_WIN32)
+  if (!sealJournal(fd)) {
+    closeFd(fd);
+    return;
+  }
+#endif
   writeAll(fd, line);
   closeFd(fd);
 }

@@ -83,12 +83,15 @@ std::optional<RunRecord> readRun(const std::string& runFolder);
 // The newest run, read alone.
 std::optional<RunRecord> lastRun(const std::string& stateRoot);
 
-// The journal of one run being made. An intention is written (one system
-// call) before the call returns, so a killed run leaves what it meant to do
-// before it did it. A confirmation waits for the next record or the end and
-// goes out with it: a run killed meanwhile leaves that step unconfirmed,
-// which undo settles from the disk, as after a kill between the change and
-// its confirmation.
+// The journal of one run being made. An intention is in the system's file
+// cache before the call returns, so a killed run leaves what it meant to do
+// before it did it. Where the file can be mapped into memory (POSIX), each
+// record is stored straight into it, with no system call; the file then has
+// room reserved ahead (zero bytes, cut off at the end of the run, left by a
+// killed one). Otherwise each intention is one write, and a confirmation
+// waits for the next record or the end and goes out with it: a run killed
+// meanwhile leaves that step unconfirmed, which undo settles from the disk,
+// as after a kill between the change and its confirmation.
 class Journal {
  public:
   // A new run folder under stateRoot/runs; older runs beyond kRunsKept are
@@ -112,14 +115,21 @@ class Journal {
   Journal() = default;
   void append(const std::string& line);
   void flush();  // writes what is pending
+  bool mapRoomFor(size_t bytes);
+  void unmap();
   std::string id_;
   std::string pending_;  // confirmations not written yet
   std::string folder_;
   int fd_ = -1;
   int next_ = 1;
+  char* map_ = nullptr;  // the file mapped, its first `length_` bytes written
+  size_t mapped_ = 0;
+  size_t length_ = 0;
 };
 
-// Appends undo records to a run's journal (the undo itself).
+// Appends undo records to a run's journal (the undo itself), after what
+// the run wrote: the room a killed run left and a record it left cut are
+// removed first.
 void appendToJournal(const std::string& runFolder, const std::string& line);
 
 }  // namespace naming
