@@ -157,4 +157,21 @@ TEST(Undo, OnlyTheLastRunsAreKept) {
   EXPECT_EQ(naming::listRuns(naming::stateFolder()).size(), naming::kRunsKept);
 }
 
+// A run killed while its journal was mapped leaves reserved zero bytes, and
+// maybe a record cut in the middle; undo's own records must still be read.
+TEST(Undo, RecordsAddedAfterAKilledRunsReservedRoomAreRead) {
+  qmtest::TempDir run;
+  const std::string content = std::string("quillmark-journal 1\nrun X 5\nI 1 photo /a /b 1 2 3 4\nD 1\n") +
+                              "I 2 photo /c /d 1 2" + std::string(10000, '\0');
+  std::ofstream(run.pathOf("journal"), std::ios::binary) << content;
+  naming::appendToJournal(run.path().string(), "U 1\n");
+  const std::optional<naming::RunRecord> read = naming::readRun(run.path().string());
+  ASSERT_TRUE(read);
+  ASSERT_EQ(read->steps.size(), 1u);
+  EXPECT_TRUE(read->steps[0].done);
+  EXPECT_TRUE(read->steps[0].undone);
+  EXPECT_EQ(qmtest::readFile(run.pathOf("journal")),
+            "quillmark-journal 1\nrun X 5\nI 1 photo /a /b 1 2 3 4\nD 1\nU 1\n");
+}
+
 }  // namespace
