@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "metadata/exif_parser.hpp"
 #include "metadata/tag_tables.hpp"
 #include "metadata/text.hpp"
+#include "metadata/tiff_directory.hpp"
 
 namespace meta {
 
@@ -277,7 +277,7 @@ enum class WalkOrder { Recorded, LittleEndian, NoteHeader };
 
 // p4: directory offset in the note; p5 = (fromNotePos ? P : 0) + p5Delta says
 // where stored offsets count from; p6: owner-buffer base of values beyond the
-// note. See TImageInfo::ParseMakerNoteDirectory.
+// note. See ParseMakerNoteDirectory.
 struct MakerLayout {
   const char* key;
   Condition condition;
@@ -303,22 +303,9 @@ inline constexpr std::array<MakerLayout, 10> kMakerLayouts{{
     {"MINOL", Condition::None, minoltaTable, 0, true, -8, 0, WalkOrder::Recorded},
 }};
 
-// Gives the parent its recorded byte order back on every exit.
-class ByteOrderGuard {
- public:
-  explicit ByteOrderGuard(tEndInd& reader) : reader_(reader), saved_(reader.BigEndian) {}
-  ~ByteOrderGuard() { reader_.BigEndian = saved_; }
-  ByteOrderGuard(const ByteOrderGuard&) = delete;
-  ByteOrderGuard& operator=(const ByteOrderGuard&) = delete;
-
- private:
-  tEndInd& reader_;
-  bool saved_;
-};
-
 // The letter that follows the first blank of the model ("D" of "NIKON D70"),
 // or the model's first letter when it has no blank.
-char modelSeriesLetter(const std::string& model) {
+char modelSeriesLetter(std::string_view model) {
   const size_t blank = model.find(' ');
   const size_t at = blank == std::string::npos ? 0 : blank + 1;
   return at < model.size() ? model[at] : '\0';
@@ -348,11 +335,12 @@ struct SubValue {
 };
 
 template <size_t N>
-void addSubValues(const std::string& text, TImageInfo& info, const std::array<SubValue, N>& fields) {
+void addSubValues(const std::string& text, std::vector<TTagEntry>& rows,
+                  const std::array<SubValue, N>& fields) {
   for (const SubValue& f : fields) {
     const std::string field = fieldOf(text, f.field);
     const std::string value = f.codes ? LookupCode(f.codes, field) : field;
-    if (!blankOnly(value)) info.AddComputedTag(f.label, value, ASCII);
+    if (!blankOnly(value)) rows.push_back(ComputedRow(f.label, value, ASCII));
   }
 }
 
@@ -424,19 +412,19 @@ inline constexpr std::array<CustomFunction, 15> kCustomFunctions{{
 
 }  // namespace
 
-std::string CanonCameraSettings(const std::string& text, TImageInfo& info) {
-  addSubValues(text, info, kCameraSettings);
+std::string CanonCameraSettings(const std::string& text, std::vector<TTagEntry>& rows) {
+  addSubValues(text, rows, kCameraSettings);
   return text;
 }
 
-std::string CanonShotInfo(const std::string& text, TImageInfo& info) {
-  addSubValues(text, info, kShotInfo);
+std::string CanonShotInfo(const std::string& text, std::vector<TTagEntry>& rows) {
+  addSubValues(text, rows, kShotInfo);
   return text;
 }
 
 // Each element holds a function number in its high byte and the function's
 // setting in its low byte.
-std::string CanonCustomFunctions(const std::string& text, TImageInfo& info) {
+std::string CanonCustomFunctions(const std::string& text, std::vector<TTagEntry>& rows) {
   size_t start = 0;
   while (true) {
     const size_t comma = text.find(',', start);
@@ -448,7 +436,7 @@ std::string CanonCustomFunctions(const std::string& text, TImageInfo& info) {
       if (function >= 1 && function <= static_cast<long long>(kCustomFunctions.size())) {
         const CustomFunction& f = kCustomFunctions[static_cast<size_t>(function - 1)];
         const std::string setting = LookupCode(f.codes, std::to_string(v % 256));
-        if (!setting.empty()) info.AddComputedTag(f.label, setting, ASCII);
+        if (!setting.empty()) rows.push_back(ComputedRow(f.label, setting, ASCII));
       }
     }
     if (comma == std::string::npos) break;
@@ -457,39 +445,39 @@ std::string CanonCustomFunctions(const std::string& text, TImageInfo& info) {
   return text;
 }
 
-TmsInfo::TmsInfo(bool fromTiff, TImageInfo& parent)
-    : fromTiff_(fromTiff),
-      parent_(parent),
+TmsInfo::TmsInfo(tMakerNoteContext& context)
+    : context_(context),
       // The note's position in a TIFF read buffer is 16 below the one that
       // TIFF offsets would give in a JPEG segment (bases -7 and +9), so the
       // JPEG arithmetic of the layouts holds for both kinds of file.
-      makerNotePos_(parent.MakerNotePos + (fromTiff ? kJpegExifBase - kTiffFileBase : 0)) {}
+      makerNotePos_(context.MakerNotePos + (context.FromTiff ? kJpegExifBase - kTiffFileBase : 0)) {}
 
 bool TmsInfo::DecodeMakerNote() {
-  const std::string key = toUpper(std::string_view(parent_.CameraMake).substr(0, 5));
-  const ByteString& note = parent_.MakerNoteBytes;
+  const std::string key = toUpper(context_.CameraMake.substr(0, 5));
+  const ByteString& note = context_.Note;
+  const std::string_view version = context_.ExifVersion;
   for (const MakerLayout& layout : kMakerLayouts) {
     if (key != layout.key) continue;
     if (layout.condition == Condition::NikonNewLayout) {
-      const bool newer = parent_.ExifVersion > "0210" || (parent_.ExifVersion.empty() && fromTiff_ &&
-                                                          modelSeriesLetter(parent_.CameraModel) == 'D');
+      const bool newer = version > "0210" || (version.empty() && context_.FromTiff &&
+                                              modelSeriesLetter(context_.CameraModel) == 'D');
       if (!newer) continue;
     } else if (layout.condition == Condition::NoteStartsWithNikon) {
       if (note.compare(0, 5, "Nikon") != 0) continue;
     }
 
-    ByteOrderGuard order(parent_);
+    bool bigEndian = context_.BigEndian;
     if (layout.order == WalkOrder::LittleEndian) {
-      parent_.BigEndian = false;
+      bigEndian = false;
     } else if (layout.order == WalkOrder::NoteHeader && note.size() >= 12) {
       // Editing software may rewrite the EXIF block in the other byte order
       // but leaves the camera's note, and its own header, untouched.
       const std::string_view mark = std::string_view(note).substr(10, 2);
-      if (mark == "II") parent_.BigEndian = false;
-      if (mark == "MM") parent_.BigEndian = true;
+      if (mark == "II") bigEndian = false;
+      if (mark == "MM") bigEndian = true;
     }
     const int32_t p5 = (layout.fromNotePos ? makerNotePos_ : 0) + layout.p5Delta;
-    parent_.ParseMakerNoteDirectory(note, layout.table(), layout.p4, p5, layout.p6);
+    ParseMakerNoteDirectory(context_, bigEndian, layout.table(), layout.p4, p5, layout.p6);
     return true;
   }
   return false;

@@ -524,6 +524,20 @@ const TTagEntry& FindRowOf(int32_t tag, int32_t kind) {
 
 TTagEntry FindRow(int32_t tag, int32_t kind) { return FindRowOf(tag, kind); }
 
+TTagEntry ComputedRow(const std::string& name, const std::string& text, uint16_t valueType) {
+  TTagEntry row;
+  row.Group = 1;
+  row.ValueType = valueType;
+  row.Tag = 0;
+  row.Name = name;
+  row.Desc = name;
+  row.Data = text;
+  row.Raw = text;
+  row.RawPos = 0;
+  row.Size = static_cast<int32_t>(text.size());
+  return row;
+}
+
 std::string RenderValue(const ByteString& raw, int32_t type, std::string_view codes, std::string_view format,
                         bool bigEndian) {
   const int32_t s = typeSizeOf(type);
@@ -613,7 +627,7 @@ double ParseFraction(std::string_view text) {
 }
 
 // Reaches the renderer as a quoted text: '"', the component bytes, '"'.
-std::string RenderComponents(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderComponents(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   if (text.size() < 5)
     throw DecodeFault("Range check error: components text of " + std::to_string(text.size()) + " characters");
   static constexpr const char* kNames[] = {"", "Y", "Cb", "Cr", "R", "G", "B"};
@@ -626,7 +640,7 @@ std::string RenderComponents(const std::string& text, TImageInfo& /*info*/) {
 }
 
 // An APEX time value: the exposure lasts 1 / 2^v seconds.
-std::string RenderShutterSpeed(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderShutterSpeed(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   const double v = ParseFraction(text);
   const double t = 1 / std::pow(2.0, v);
   if (!std::isfinite(t)) throw DecodeFault("Invalid floating point operation: shutter speed " + text);
@@ -641,7 +655,7 @@ std::string RenderShutterSpeed(const std::string& text, TImageInfo& /*info*/) {
 
 // Bits 1-2: strobe return, bits 3-4: mode, bit 5: no flash, bit 6: red-eye.
 // The reports have always spelled the suppressed mode "surpressed"; it stays.
-std::string RenderFlash(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderFlash(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   long long f = 0;
   if (!parseWholeNumber(text, f)) throw DecodeFault("'" + text + "' is not a valid integer value");
   std::string out = (f & 1) ? "On" : "Off";
@@ -655,13 +669,13 @@ std::string RenderFlash(const std::string& text, TImageInfo& /*info*/) {
 }
 
 // Drops the 8-byte character-code prefix.
-std::string RenderComment(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderComment(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   return text.size() > 8 ? text.substr(8) : std::string();
 }
 
 // The text is the BYTE rendering of little-endian UTF-16 ("65, 0, 66, 0"): the
 // odd items are the low bytes of the characters.
-std::string RenderWideText(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderWideText(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   const std::vector<std::string> items = splitAt(text, ",");
   const size_t commas = items.size() - 1;
   std::string out;
@@ -674,13 +688,13 @@ std::string RenderWideText(const std::string& text, TImageInfo& /*info*/) {
   return out;
 }
 
-std::string RenderCoordinate(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderCoordinate(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   const Sexagesimal v = parseSexagesimal(text);
   return wholeText(v.first) + " Degrees " + wholeText(v.minutes) + " Minutes " + wholeText(v.seconds) +
          " Seconds";
 }
 
-std::string RenderTimeStamp(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderTimeStamp(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   const Sexagesimal v = parseSexagesimal(text);
   return wholeText(v.first) + ":" + wholeText(v.minutes) + ":" + wholeText(v.seconds);
 }

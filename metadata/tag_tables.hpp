@@ -12,12 +12,12 @@
 
 namespace meta {
 
-class TImageInfo;
+struct TTagEntry;
 
 // A renderer replaces the value text of a row. Maker-note renderers (the Canon
-// sub-value decoders) add rows to the object being decoded, which is passed in
-// explicitly; the EXIF renderers ignore it.
-using TagRenderer = std::string (*)(const std::string& text, TImageInfo& info);
+// sub-value decoders) add rows to the rows being decoded, which are passed in
+// explicitly; the EXIF renderers ignore them.
+using TagRenderer = std::string (*)(const std::string& text, std::vector<TTagEntry>& rows);
 
 struct TTagEntry {
   int32_t Group = 0;        // 0: standard directories and tables; 1: maker-note rows
@@ -35,6 +35,10 @@ struct TTagEntry {
   int32_t Size = 0;         // number of raw bytes
   TagRenderer Callback = nullptr;
 };
+
+// A row made by a decoder rather than read from an entry: tag 0, maker-note
+// group, `text` as both its value and its bytes.
+TTagEntry ComputedRow(const std::string& name, const std::string& text, uint16_t valueType);
 
 // TIFF value types: bytes per element, indexed by the type code 0..12.
 inline constexpr std::array<int32_t, 13> TypeSize{0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
@@ -78,13 +82,13 @@ std::string PrintableText(std::string_view text);  // first 50 characters, contr
 double ParseFraction(std::string_view text);
 
 // The renderers of the EXIF and GPS tables.
-std::string RenderComponents(const std::string& text, TImageInfo& info);
-std::string RenderShutterSpeed(const std::string& text, TImageInfo& info);
-std::string RenderFlash(const std::string& text, TImageInfo& info);
-std::string RenderComment(const std::string& text, TImageInfo& info);
-std::string RenderWideText(const std::string& text, TImageInfo& info);
-std::string RenderCoordinate(const std::string& text, TImageInfo& info);
-std::string RenderTimeStamp(const std::string& text, TImageInfo& info);
+std::string RenderComponents(const std::string& text, std::vector<TTagEntry>& rows);
+std::string RenderShutterSpeed(const std::string& text, std::vector<TTagEntry>& rows);
+std::string RenderFlash(const std::string& text, std::vector<TTagEntry>& rows);
+std::string RenderComment(const std::string& text, std::vector<TTagEntry>& rows);
+std::string RenderWideText(const std::string& text, std::vector<TTagEntry>& rows);
+std::string RenderCoordinate(const std::string& text, std::vector<TTagEntry>& rows);
+std::string RenderTimeStamp(const std::string& text, std::vector<TTagEntry>& rows);
 
 // Rounds half to even and checks the 32-bit range (DecodeFault outside).
 int32_t roundToInt32(double value);
