@@ -42,7 +42,7 @@ std::vector<TTagEntry> toEntries(const std::array<MakerRow, N>& rows) {
 
 // The code lists are the program's own texts, kept as they have always read
 // (a missing comma in the Nikon quality list, "0=Normal" in the Olympus macro
-// list): LookupCode simply finds no match where they are broken.
+// list): a look-up simply finds no match where they are broken.
 inline constexpr std::array<MakerRow, 28> kNikonA{{
     {0x0001, "FamilyID", "Family ID"},
     {0x0002, "ISOSpeed", "ISO Speed"},
@@ -334,12 +334,22 @@ struct SubValue {
   const char* codes;  // nullptr: the field's text is shown as it is
 };
 
+// The code lists of a sub-value table, parsed once per table by its caller.
+template <typename Row, size_t N>
+std::array<tCodeList, N> codeListsOf(const std::array<Row, N>& rows) {
+  std::array<tCodeList, N> lists;
+  for (size_t i = 0; i < N; ++i)
+    if (rows[i].codes) lists[i] = rows[i].codes;
+  return lists;
+}
+
 template <size_t N>
 void addSubValues(const std::string& text, std::vector<TTagEntry>& rows,
-                  const std::array<SubValue, N>& fields) {
-  for (const SubValue& f : fields) {
+                  const std::array<SubValue, N>& fields, const std::array<tCodeList, N>& codes) {
+  for (size_t i = 0; i < N; ++i) {
+    const SubValue& f = fields[i];
     const std::string field = fieldOf(text, f.field);
-    const std::string value = f.codes ? LookupCode(f.codes, field) : field;
+    const std::string value = f.codes ? codes[i].Lookup(field) : field;
     if (!blankOnly(value)) rows.push_back(ComputedRow(f.label, value, ASCII));
   }
 }
@@ -413,18 +423,21 @@ inline constexpr std::array<CustomFunction, 15> kCustomFunctions{{
 }  // namespace
 
 std::string CanonCameraSettings(const std::string& text, std::vector<TTagEntry>& rows) {
-  addSubValues(text, rows, kCameraSettings);
+  static const auto codes = codeListsOf(kCameraSettings);
+  addSubValues(text, rows, kCameraSettings, codes);
   return text;
 }
 
 std::string CanonShotInfo(const std::string& text, std::vector<TTagEntry>& rows) {
-  addSubValues(text, rows, kShotInfo);
+  static const auto codes = codeListsOf(kShotInfo);
+  addSubValues(text, rows, kShotInfo, codes);
   return text;
 }
 
 // Each element holds a function number in its high byte and the function's
 // setting in its low byte.
 std::string CanonCustomFunctions(const std::string& text, std::vector<TTagEntry>& rows) {
+  static const auto codes = codeListsOf(kCustomFunctions);
   size_t start = 0;
   while (true) {
     const size_t comma = text.find(',', start);
@@ -434,9 +447,9 @@ std::string CanonCustomFunctions(const std::string& text, std::vector<TTagEntry>
     if (parseWholeNumber(field, v)) {
       const long long function = v / 256;
       if (function >= 1 && function <= static_cast<long long>(kCustomFunctions.size())) {
-        const CustomFunction& f = kCustomFunctions[static_cast<size_t>(function - 1)];
-        const std::string setting = LookupCode(f.codes, std::to_string(v % 256));
-        if (!setting.empty()) rows.push_back(ComputedRow(f.label, setting, ASCII));
+        const size_t i = static_cast<size_t>(function - 1);
+        const std::string setting = codes[i].Lookup(std::to_string(v % 256));
+        if (!setting.empty()) rows.push_back(ComputedRow(kCustomFunctions[i].label, setting, ASCII));
       }
     }
     if (comma == std::string::npos) break;

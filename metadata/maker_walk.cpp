@@ -34,10 +34,11 @@ int32_t firstRowIndex(const std::vector<TTagEntry>& table, uint16_t tag) {
 }
 
 // The code list of a tag is taken from the last row that carries the tag.
-std::string_view lastRowCodes(const std::vector<TTagEntry>& table, uint16_t tag) {
+const tCodeList& lastRowCodes(const std::vector<TTagEntry>& table, uint16_t tag) {
+  static const tCodeList none;
   for (size_t i = table.size(); i-- > 0;)
     if (table[i].Tag == tag) return table[i].Codes;
-  return {};
+  return none;
 }
 
 }  // namespace

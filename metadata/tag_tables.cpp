@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstddef>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "metadata/byte_reader.hpp"
@@ -538,7 +540,7 @@ TTagEntry ComputedRow(const std::string& name, const std::string& text, uint16_t
   return row;
 }
 
-std::string RenderValue(const ByteString& raw, int32_t type, std::string_view codes, std::string_view format,
+std::string RenderValue(const ByteString& raw, int32_t type, const tCodeList& codes, std::string_view format,
                         bool bigEndian) {
   const int32_t s = typeSizeOf(type);
   if (s == 0) return "0";
@@ -591,14 +593,62 @@ double NumericValue(const ByteString& raw, int32_t type, bool bigEndian) {
   return 0;
 }
 
-std::string LookupCode(std::string_view codes, std::string_view key) {
-  const std::string list = "," + std::string(codes) + ",";
-  const std::string needle = "," + trimText(key) + ":";
-  const size_t at = list.find(needle);
-  if (at == std::string::npos) return {};
-  const size_t start = at + needle.size();
-  return list.substr(start, list.find(',', start) - start);
+struct tCodeList::Parsed {
+  std::string text;
+  // (key, text) of the first entry of each key, in key order; both point
+  // into `text`.
+  std::vector<std::pair<std::string_view, std::string_view>> byKey;
+};
+
+tCodeList::tCodeList(std::string_view text) {
+  if (text.empty()) return;
+  auto parsed = std::make_shared<Parsed>();
+  parsed->text = std::string(text);
+  const std::string_view all = parsed->text;
+  for (size_t start = 0;;) {
+    const size_t comma = all.find(',', start);
+    const std::string_view entry = all.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    const size_t colon = entry.find(':');
+    if (colon != std::string_view::npos)
+      parsed->byKey.emplace_back(entry.substr(0, colon), entry.substr(colon + 1));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  auto& byKey = parsed->byKey;
+  std::stable_sort(byKey.begin(), byKey.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  byKey.erase(std::unique(byKey.begin(), byKey.end(),
+                          [](const auto& a, const auto& b) { return a.first == b.first; }),
+              byKey.end());
+  parsed_ = std::move(parsed);
 }
+
+const std::string& tCodeList::text() const {
+  static const std::string none;
+  return parsed_ ? parsed_->text : none;
+}
+
+std::string tCodeList::Lookup(std::string_view key) const {
+  if (!parsed_) return {};
+  const std::string k = trimText(key);
+  if (k.find_first_of(",:") != std::string::npos) {
+    // Such a key is no entry's: it is found in the text only.
+    const std::string list = "," + parsed_->text + ",";
+    const std::string needle = "," + k + ":";
+    const size_t at = list.find(needle);
+    if (at == std::string::npos) return {};
+    const size_t start = at + needle.size();
+    return list.substr(start, list.find(',', start) - start);
+  }
+  const auto& byKey = parsed_->byKey;
+  const auto it =
+      std::lower_bound(byKey.begin(), byKey.end(), std::string_view(k),
+                       [](const auto& entry, std::string_view wanted) { return entry.first < wanted; });
+  if (it == byKey.end() || it->first != k) return {};
+  return std::string(it->second);
+}
+
+std::string LookupCode(const tCodeList& codes, std::string_view key) { return codes.Lookup(key); }
 
 std::string PrintableText(std::string_view text) {
   std::string out(text.substr(0, 50));

@@ -242,6 +242,32 @@ TEST(TagTextHelpers, LookupCode) {
   EXPECT_EQ(meta::LookupCode("", "1"), "");
 }
 
+// The lists are parsed once; the answers stay those of the text as written,
+// broken lists included.
+TEST(TagTextHelpers, LookupCodeInOddLists) {
+  struct Case {
+    const char* codes;
+    const char* key;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"2:b,1:first,1:second", "1", "first"},              // the first entry of a key wins
+      {"6:Fine10:2 Mpixel,11:x", "6", "Fine10:2 Mpixel"},  // a missing comma: the text runs on
+      {"6:Fine10:2 Mpixel,11:x", "10", ""},
+      {"0=Normal,1:Macro;", "0=Normal", ""},  // an entry without a colon has no key
+      {"0=Normal,1:Macro;", "1", "Macro;"},
+      {"0: Off,1: On", "1", " On"},  // the blank after the colon is kept
+      {" 1:a", "1", ""},             // an entry's key is not trimmed
+      {":none,1:a", " ", "none"},    // the empty key
+      {"a:b:c,x:y", "a:b", "c"},     // keys holding a colon or a comma are
+      {"1:a,2:b", "1:a,2", "b"},     // looked for in the text itself
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.codes) + " / " + c.key);
+    EXPECT_EQ(meta::LookupCode(c.codes, c.key), c.expected);
+  }
+}
+
 TEST(TagTextHelpers, ParseFraction) {
   const std::pair<const char*, double> cases[] = {
       {"1/2", 0.5}, {"  3/4 ", 0.75}, {"-1/4", -0.25}, {"1 1/2", 1.5}, {"5", 0},
