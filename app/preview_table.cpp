@@ -17,8 +17,8 @@
 
 #include "metadata/paths.hpp"
 #include "naming/file_list.hpp"
-#include "naming/output_sink.hpp"
 #include "naming/simulated_file_system.hpp"
+#include "output/output_sink.hpp"
 
 namespace app {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 
 class QTextEdit;
 

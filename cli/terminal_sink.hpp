@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 
 namespace cli {
 

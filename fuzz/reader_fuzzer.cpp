@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "metadata/image_reader.hpp"
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 #include "report/report.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

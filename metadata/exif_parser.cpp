@@ -162,7 +162,7 @@ std::string TImageInfo::valueText(const TTagEntry& row, const ByteString& raw, i
   }
   if (row.Tag != 0 && row.Callback) {
     try {
-      return row.Callback(text, *this);
+      return row.Callback(text, Tags);
     } catch (const InternalError&) {
       throw;
     } catch (const std::exception&) {
@@ -254,7 +254,7 @@ void TImageInfo::captureFacts(uint16_t tag, int32_t type, const ByteString& raw,
     case kTagMakerNote:
       MakerNoteBytes = raw;
       MakerNotePos = valuePos;
-      if (!FactsOnly) MakerNoteDecoded = TmsInfo(FromTiff, *this).DecodeMakerNote();
+      if (!FactsOnly) MakerNoteDecoded = decodeMakerNote();
       break;
     case kTagSubIfds:
     case kTagExifOffset:
@@ -294,6 +294,20 @@ void TImageInfo::ProcessThumbnail() {
   }
 }
 
+bool TImageInfo::decodeMakerNote() {
+  tMakerNoteContext context{.CameraMake = CameraMake,
+                            .CameraModel = CameraModel,
+                            .ExifVersion = ExifVersion,
+                            .FromTiff = FromTiff,
+                            .BigEndian = BigEndian,
+                            .Note = MakerNoteBytes,
+                            .MakerNotePos = MakerNotePos,
+                            .OwnerBytes = Owner ? &Owner->Buffer : nullptr,
+                            .Rows = Tags,
+                            .StatusText = Owner ? &Owner->StatusText : nullptr};
+  return TmsInfo(context).DecodeMakerNote();
+}
+
 int32_t TImageInfo::AddTag(const TTagEntry& row) {
   if (row.Tag != 0) Tags.push_back(row);
   return TagCount() - 1;
@@ -305,17 +319,7 @@ int32_t TImageInfo::AddPreviewTag(const TTagEntry& row) {
 }
 
 int32_t TImageInfo::AddComputedTag(const std::string& name, const std::string& text, uint16_t valueType) {
-  TTagEntry row;
-  row.Group = 1;
-  row.ValueType = valueType;
-  row.Tag = 0;
-  row.Name = name;
-  row.Desc = name;
-  row.Data = text;
-  row.Raw = text;
-  row.RawPos = 0;
-  row.Size = static_cast<int32_t>(text.size());
-  Tags.push_back(std::move(row));
+  Tags.push_back(ComputedRow(name, text, valueType));
   return TagCount() - 1;
 }
 

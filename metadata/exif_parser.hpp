@@ -10,31 +10,11 @@
 
 #include "metadata/byte_reader.hpp"
 #include "metadata/tag_tables.hpp"
+#include "metadata/tiff_directory.hpp"
 
 namespace meta {
 
 class TimgData;
-
-// Offset bases: a TIFF offset X lies at Buffer position X + 9 in a JPEG's EXIF
-// segment (after the length bytes and "Exif\0\0") and at X - 7 in a TIFF file's
-// read buffer (which starts at file offset 8).
-inline constexpr int32_t kJpegExifBase = 9;
-inline constexpr int32_t kTiffFileBase = -7;
-
-// One 12-byte directory entry, as both the TIFF and the maker-note walks
-// read it: tag (2), type (2), count (4), value or offset (4).
-struct tDirectoryEntry {
-  uint16_t Tag = 0;
-  int32_t Type = 0;
-  int32_t Count = 0;
-  int64_t Size = 0;    // bytes of the value; 0: nothing to read
-  int64_t Field = 0;   // position of the value field, the value itself when Size <= 4
-  int32_t Offset = 0;  // the stored offset of a value of more than 4 bytes, else 0
-};
-// The entry at `position` of the reader's buffer. DecodeFault when it does
-// not lie in the buffer, or holds a type code above 12, a negative count or
-// a negative offset.
-tDirectoryEntry ReadDirectoryEntry(const tEndInd& reader, int64_t position);
 
 class TImageInfo : public tEndInd {
  public:
@@ -79,12 +59,6 @@ class TImageInfo : public tEndInd {
   // preview length. Faults of its own entries leave it; those of nested
   // directories end only the nested walk.
   void ParseDirectory(int32_t position, int32_t base, int32_t kind, int32_t bound);
-  // Walks one maker-note directory held in `block` with the maker's table.
-  // p4: 0-based offset of the directory in the block; a stored offset X lies
-  // at block position X + p4 - p5 + 2; p6: owner-buffer base of values that lie
-  // beyond the block. Faults end the walk with "Error Detected = " + message.
-  void ParseMakerNoteDirectory(const ByteString& block, const std::vector<TTagEntry>& table,
-                               int32_t p4, int32_t p5, int32_t p6);
   // Walks the preview directory into PreviewTags (called by the report).
   void ProcessThumbnail();
 
@@ -111,6 +85,9 @@ class TImageInfo : public tEndInd {
 
  private:
   void setOwnerStatus(const std::string& text);
+  // Hands the MakerNote value just read to the maker-note decoder; true when
+  // a maker's table applied.
+  bool decodeMakerNote();
   std::string valueText(const TTagEntry& row, const ByteString& raw, int32_t type);
   void parseEntry(int64_t position, int32_t base, int32_t kind, int32_t bound);
   void captureFacts(uint16_t tag, int32_t type, const ByteString& raw, int32_t valuePos, int32_t base,

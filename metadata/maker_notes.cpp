@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "metadata/exif_parser.hpp"
 #include "metadata/tag_tables.hpp"
 #include "metadata/text.hpp"
+#include "metadata/tiff_directory.hpp"
 
 namespace meta {
 
@@ -42,7 +42,7 @@ std::vector<TTagEntry> toEntries(const std::array<MakerRow, N>& rows) {
 
 // The code lists are the program's own texts, kept as they have always read
 // (a missing comma in the Nikon quality list, "0=Normal" in the Olympus macro
-// list): LookupCode simply finds no match where they are broken.
+// list): a look-up simply finds no match where they are broken.
 inline constexpr std::array<MakerRow, 28> kNikonA{{
     {0x0001, "FamilyID", "Family ID"},
     {0x0002, "ISOSpeed", "ISO Speed"},
@@ -277,7 +277,7 @@ enum class WalkOrder { Recorded, LittleEndian, NoteHeader };
 
 // p4: directory offset in the note; p5 = (fromNotePos ? P : 0) + p5Delta says
 // where stored offsets count from; p6: owner-buffer base of values beyond the
-// note. See TImageInfo::ParseMakerNoteDirectory.
+// note. See ParseMakerNoteDirectory.
 struct MakerLayout {
   const char* key;
   Condition condition;
@@ -303,22 +303,9 @@ inline constexpr std::array<MakerLayout, 10> kMakerLayouts{{
     {"MINOL", Condition::None, minoltaTable, 0, true, -8, 0, WalkOrder::Recorded},
 }};
 
-// Gives the parent its recorded byte order back on every exit.
-class ByteOrderGuard {
- public:
-  explicit ByteOrderGuard(tEndInd& reader) : reader_(reader), saved_(reader.BigEndian) {}
-  ~ByteOrderGuard() { reader_.BigEndian = saved_; }
-  ByteOrderGuard(const ByteOrderGuard&) = delete;
-  ByteOrderGuard& operator=(const ByteOrderGuard&) = delete;
-
- private:
-  tEndInd& reader_;
-  bool saved_;
-};
-
 // The letter that follows the first blank of the model ("D" of "NIKON D70"),
 // or the model's first letter when it has no blank.
-char modelSeriesLetter(const std::string& model) {
+char modelSeriesLetter(std::string_view model) {
   const size_t blank = model.find(' ');
   const size_t at = blank == std::string::npos ? 0 : blank + 1;
   return at < model.size() ? model[at] : '\0';
@@ -347,12 +334,23 @@ struct SubValue {
   const char* codes;  // nullptr: the field's text is shown as it is
 };
 
+// The code lists of a sub-value table, parsed once per table by its caller.
+template <typename Row, size_t N>
+std::array<tCodeList, N> codeListsOf(const std::array<Row, N>& rows) {
+  std::array<tCodeList, N> lists;
+  for (size_t i = 0; i < N; ++i)
+    if (rows[i].codes) lists[i] = rows[i].codes;
+  return lists;
+}
+
 template <size_t N>
-void addSubValues(const std::string& text, TImageInfo& info, const std::array<SubValue, N>& fields) {
-  for (const SubValue& f : fields) {
+void addSubValues(const std::string& text, std::vector<TTagEntry>& rows,
+                  const std::array<SubValue, N>& fields, const std::array<tCodeList, N>& codes) {
+  for (size_t i = 0; i < N; ++i) {
+    const SubValue& f = fields[i];
     const std::string field = fieldOf(text, f.field);
-    const std::string value = f.codes ? LookupCode(f.codes, field) : field;
-    if (!blankOnly(value)) info.AddComputedTag(f.label, value, ASCII);
+    const std::string value = f.codes ? codes[i].Lookup(field) : field;
+    if (!blankOnly(value)) rows.push_back(ComputedRow(f.label, value, ASCII));
   }
 }
 
@@ -424,19 +422,22 @@ inline constexpr std::array<CustomFunction, 15> kCustomFunctions{{
 
 }  // namespace
 
-std::string CanonCameraSettings(const std::string& text, TImageInfo& info) {
-  addSubValues(text, info, kCameraSettings);
+std::string CanonCameraSettings(const std::string& text, std::vector<TTagEntry>& rows) {
+  static const auto codes = codeListsOf(kCameraSettings);
+  addSubValues(text, rows, kCameraSettings, codes);
   return text;
 }
 
-std::string CanonShotInfo(const std::string& text, TImageInfo& info) {
-  addSubValues(text, info, kShotInfo);
+std::string CanonShotInfo(const std::string& text, std::vector<TTagEntry>& rows) {
+  static const auto codes = codeListsOf(kShotInfo);
+  addSubValues(text, rows, kShotInfo, codes);
   return text;
 }
 
 // Each element holds a function number in its high byte and the function's
 // setting in its low byte.
-std::string CanonCustomFunctions(const std::string& text, TImageInfo& info) {
+std::string CanonCustomFunctions(const std::string& text, std::vector<TTagEntry>& rows) {
+  static const auto codes = codeListsOf(kCustomFunctions);
   size_t start = 0;
   while (true) {
     const size_t comma = text.find(',', start);
@@ -446,9 +447,9 @@ std::string CanonCustomFunctions(const std::string& text, TImageInfo& info) {
     if (parseWholeNumber(field, v)) {
       const long long function = v / 256;
       if (function >= 1 && function <= static_cast<long long>(kCustomFunctions.size())) {
-        const CustomFunction& f = kCustomFunctions[static_cast<size_t>(function - 1)];
-        const std::string setting = LookupCode(f.codes, std::to_string(v % 256));
-        if (!setting.empty()) info.AddComputedTag(f.label, setting, ASCII);
+        const size_t i = static_cast<size_t>(function - 1);
+        const std::string setting = codes[i].Lookup(std::to_string(v % 256));
+        if (!setting.empty()) rows.push_back(ComputedRow(kCustomFunctions[i].label, setting, ASCII));
       }
     }
     if (comma == std::string::npos) break;
@@ -457,39 +458,39 @@ std::string CanonCustomFunctions(const std::string& text, TImageInfo& info) {
   return text;
 }
 
-TmsInfo::TmsInfo(bool fromTiff, TImageInfo& parent)
-    : fromTiff_(fromTiff),
-      parent_(parent),
+TmsInfo::TmsInfo(tMakerNoteContext& context)
+    : context_(context),
       // The note's position in a TIFF read buffer is 16 below the one that
       // TIFF offsets would give in a JPEG segment (bases -7 and +9), so the
       // JPEG arithmetic of the layouts holds for both kinds of file.
-      makerNotePos_(parent.MakerNotePos + (fromTiff ? kJpegExifBase - kTiffFileBase : 0)) {}
+      makerNotePos_(context.MakerNotePos + (context.FromTiff ? kJpegExifBase - kTiffFileBase : 0)) {}
 
 bool TmsInfo::DecodeMakerNote() {
-  const std::string key = toUpper(std::string_view(parent_.CameraMake).substr(0, 5));
-  const ByteString& note = parent_.MakerNoteBytes;
+  const std::string key = toUpper(context_.CameraMake.substr(0, 5));
+  const ByteString& note = context_.Note;
+  const std::string_view version = context_.ExifVersion;
   for (const MakerLayout& layout : kMakerLayouts) {
     if (key != layout.key) continue;
     if (layout.condition == Condition::NikonNewLayout) {
-      const bool newer = parent_.ExifVersion > "0210" || (parent_.ExifVersion.empty() && fromTiff_ &&
-                                                          modelSeriesLetter(parent_.CameraModel) == 'D');
+      const bool newer = version > "0210" || (version.empty() && context_.FromTiff &&
+                                              modelSeriesLetter(context_.CameraModel) == 'D');
       if (!newer) continue;
     } else if (layout.condition == Condition::NoteStartsWithNikon) {
       if (note.compare(0, 5, "Nikon") != 0) continue;
     }
 
-    ByteOrderGuard order(parent_);
+    bool bigEndian = context_.BigEndian;
     if (layout.order == WalkOrder::LittleEndian) {
-      parent_.BigEndian = false;
+      bigEndian = false;
     } else if (layout.order == WalkOrder::NoteHeader && note.size() >= 12) {
       // Editing software may rewrite the EXIF block in the other byte order
       // but leaves the camera's note, and its own header, untouched.
       const std::string_view mark = std::string_view(note).substr(10, 2);
-      if (mark == "II") parent_.BigEndian = false;
-      if (mark == "MM") parent_.BigEndian = true;
+      if (mark == "II") bigEndian = false;
+      if (mark == "MM") bigEndian = true;
     }
     const int32_t p5 = (layout.fromNotePos ? makerNotePos_ : 0) + layout.p5Delta;
-    parent_.ParseMakerNoteDirectory(note, layout.table(), layout.p4, p5, layout.p6);
+    ParseMakerNoteDirectory(context_, bigEndian, layout.table(), layout.p4, p5, layout.p6);
     return true;
   }
   return false;

@@ -1,35 +1,19 @@
 // The walk of one maker-note directory. The maker's private directory has the
 // same 12-byte entries as a TIFF directory, but it sits inside the MakerNote
 // value and its offsets count from a point that depends on the maker, so the
-// walk reads the block itself and is told where the offsets start.
+// walk reads the note with a reader of its own and is told where the offsets
+// start.
 #include <cstdint>
 #include <utility>
 
-#include "metadata/exif_parser.hpp"
 #include "metadata/faults.hpp"
-#include "metadata/image_reader.hpp"
+#include "metadata/maker_notes.hpp"
 #include "metadata/text.hpp"
+#include "metadata/tiff_directory.hpp"
 
 namespace meta {
 
 namespace {
-
-// Puts the maker-note block into Buffer for the walk and gives the previous
-// bytes back on every exit, faults included: the directory parser goes on
-// reading the EXIF segment right after the MakerNote entry.
-class BufferSwap {
- public:
-  BufferSwap(tEndInd& reader, const ByteString& block) : reader_(reader), saved_(std::move(reader.Buffer)) {
-    reader_.Buffer = block;
-  }
-  ~BufferSwap() { reader_.Buffer = std::move(saved_); }
-  BufferSwap(const BufferSwap&) = delete;
-  BufferSwap& operator=(const BufferSwap&) = delete;
-
- private:
-  tEndInd& reader_;
-  tByteStore saved_;
-};
 
 std::string quoted(std::string_view bytes) { return "\"" + std::string(bytes) + "\""; }
 
@@ -50,37 +34,40 @@ int32_t firstRowIndex(const std::vector<TTagEntry>& table, uint16_t tag) {
 }
 
 // The code list of a tag is taken from the last row that carries the tag.
-std::string_view lastRowCodes(const std::vector<TTagEntry>& table, uint16_t tag) {
+const tCodeList& lastRowCodes(const std::vector<TTagEntry>& table, uint16_t tag) {
+  static const tCodeList none;
   for (size_t i = table.size(); i-- > 0;)
     if (table[i].Tag == tag) return table[i].Codes;
-  return {};
+  return none;
 }
 
 }  // namespace
 
-void TImageInfo::ParseMakerNoteDirectory(const ByteString& block, const std::vector<TTagEntry>& table,
-                                         int32_t p4, int32_t p5, int32_t p6) {
-  BufferSwap swap(*this, block);
+void ParseMakerNoteDirectory(tMakerNoteContext& context, bool bigEndian, const std::vector<TTagEntry>& table,
+                             int32_t p4, int32_t p5, int32_t p6) {
+  tEndInd note;
+  note.BigEndian = bigEndian;
+  note.Buffer = context.Note;
   try {
-    // Directory at block position p4 + 1; a stored offset X lies at X + B.
+    // Directory at note position p4 + 1; a stored offset X lies at X + B.
     const int64_t dirPos = int64_t{p4} + 1;
     const int64_t offsetBase = int64_t{p4} - p5 + 2;
-    const int32_t count = Read16(dirPos);
+    const int32_t count = note.Read16(dirPos);
     for (int32_t i = 0; i < count; ++i) {
-      const tDirectoryEntry e = ReadDirectoryEntry(*this, dirPos + 2 + 12 * int64_t{i});
+      const tDirectoryEntry e = ReadDirectoryEntry(note, dirPos + 2 + 12 * int64_t{i});
       if (e.Size == 0) continue;
       const uint16_t tag = e.Tag;
       const int32_t type = e.Type;
       const int64_t size = e.Size;
       const int64_t offset = e.Offset;
       const int64_t valuePos = size > 4 ? offset + offsetBase : e.Field;
-      // A value that does not lie wholly in the block is looked for in the
-      // EXIF data the block came from.
+      // A value that does not lie wholly in the note is looked for in the
+      // EXIF data the note came from.
       ByteString raw;
-      if (rangeInside(Buffer, valuePos, size))
-        raw = copyClamped(Buffer, valuePos, size);
-      else if (Owner)
-        raw = copyClamped(Owner->Buffer, int64_t{p6} + offset, size);
+      if (rangeInside(note.Buffer, valuePos, size))
+        raw = copyClamped(note.Buffer, valuePos, size);
+      else if (context.OwnerBytes)
+        raw = copyClamped(*context.OwnerBytes, int64_t{p6} + offset, size);
 
       // Tags outside the table are not kept, nor those marked "Skip".
       const int32_t k = firstRowIndex(table, tag);
@@ -95,24 +82,26 @@ void TImageInfo::ParseMakerNoteDirectory(const ByteString& block, const std::vec
         text = quoted(raw);
       } else {
         try {
-          text = RenderValue(raw, type, lastRowCodes(table, tag), row.Template, BigEndian);
+          text = RenderValue(raw, type, lastRowCodes(table, tag), row.Template, bigEndian);
         } catch (const DecodeFault&) {  // an unrenderable value is shown as its bytes
           text = quoted(raw);
         }
       }
       // The Canon decoders add their sub-value rows here, ahead of the row itself.
-      if (row.Callback) row.Callback(text, *this);
+      if (row.Callback) row.Callback(text, context.Rows);
 
+      // A row of tag 0 is not kept, as no stored row is (TImageInfo::AddTag).
+      if (row.Tag == 0) continue;
       TTagEntry stored = row;
       stored.Group = 1;
       stored.ValueType = static_cast<uint16_t>(type);
       stored.Data = dottedControls(std::move(text));
       stored.Raw = std::move(raw);
-      AddTag(stored);
+      context.Rows.push_back(std::move(stored));
     }
   } catch (const DecodeFault& fault) {
     // The rows stored so far stay; the fault is reported, not raised.
-    if (Owner) Owner->StatusText = std::string("Error Detected = ") + fault.what();
+    if (context.StatusText) *context.StatusText = std::string("Error Detected = ") + fault.what();
   }
 }
 

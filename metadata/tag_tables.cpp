@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstddef>
 #include <iterator>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "metadata/byte_reader.hpp"
@@ -524,7 +526,21 @@ const TTagEntry& FindRowOf(int32_t tag, int32_t kind) {
 
 TTagEntry FindRow(int32_t tag, int32_t kind) { return FindRowOf(tag, kind); }
 
-std::string RenderValue(const ByteString& raw, int32_t type, std::string_view codes, std::string_view format,
+TTagEntry ComputedRow(const std::string& name, const std::string& text, uint16_t valueType) {
+  TTagEntry row;
+  row.Group = 1;
+  row.ValueType = valueType;
+  row.Tag = 0;
+  row.Name = name;
+  row.Desc = name;
+  row.Data = text;
+  row.Raw = text;
+  row.RawPos = 0;
+  row.Size = static_cast<int32_t>(text.size());
+  return row;
+}
+
+std::string RenderValue(const ByteString& raw, int32_t type, const tCodeList& codes, std::string_view format,
                         bool bigEndian) {
   const int32_t s = typeSizeOf(type);
   if (s == 0) return "0";
@@ -577,14 +593,62 @@ double NumericValue(const ByteString& raw, int32_t type, bool bigEndian) {
   return 0;
 }
 
-std::string LookupCode(std::string_view codes, std::string_view key) {
-  const std::string list = "," + std::string(codes) + ",";
-  const std::string needle = "," + trimText(key) + ":";
-  const size_t at = list.find(needle);
-  if (at == std::string::npos) return {};
-  const size_t start = at + needle.size();
-  return list.substr(start, list.find(',', start) - start);
+struct tCodeList::Parsed {
+  std::string text;
+  // (key, text) of the first entry of each key, in key order; both point
+  // into `text`.
+  std::vector<std::pair<std::string_view, std::string_view>> byKey;
+};
+
+tCodeList::tCodeList(std::string_view text) {
+  if (text.empty()) return;
+  auto parsed = std::make_shared<Parsed>();
+  parsed->text = std::string(text);
+  const std::string_view all = parsed->text;
+  for (size_t start = 0;;) {
+    const size_t comma = all.find(',', start);
+    const std::string_view entry = all.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    const size_t colon = entry.find(':');
+    if (colon != std::string_view::npos)
+      parsed->byKey.emplace_back(entry.substr(0, colon), entry.substr(colon + 1));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  auto& byKey = parsed->byKey;
+  std::stable_sort(byKey.begin(), byKey.end(),
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
+  byKey.erase(std::unique(byKey.begin(), byKey.end(),
+                          [](const auto& a, const auto& b) { return a.first == b.first; }),
+              byKey.end());
+  parsed_ = std::move(parsed);
 }
+
+const std::string& tCodeList::text() const {
+  static const std::string none;
+  return parsed_ ? parsed_->text : none;
+}
+
+std::string tCodeList::Lookup(std::string_view key) const {
+  if (!parsed_) return {};
+  const std::string k = trimText(key);
+  if (k.find_first_of(",:") != std::string::npos) {
+    // Such a key is no entry's: it is found in the text only.
+    const std::string list = "," + parsed_->text + ",";
+    const std::string needle = "," + k + ":";
+    const size_t at = list.find(needle);
+    if (at == std::string::npos) return {};
+    const size_t start = at + needle.size();
+    return list.substr(start, list.find(',', start) - start);
+  }
+  const auto& byKey = parsed_->byKey;
+  const auto it =
+      std::lower_bound(byKey.begin(), byKey.end(), std::string_view(k),
+                       [](const auto& entry, std::string_view wanted) { return entry.first < wanted; });
+  if (it == byKey.end() || it->first != k) return {};
+  return std::string(it->second);
+}
+
+std::string LookupCode(const tCodeList& codes, std::string_view key) { return codes.Lookup(key); }
 
 std::string PrintableText(std::string_view text) {
   std::string out(text.substr(0, 50));
@@ -613,7 +677,7 @@ double ParseFraction(std::string_view text) {
 }
 
 // Reaches the renderer as a quoted text: '"', the component bytes, '"'.
-std::string RenderComponents(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderComponents(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   if (text.size() < 5)
     throw DecodeFault("Range check error: components text of " + std::to_string(text.size()) + " characters");
   static constexpr const char* kNames[] = {"", "Y", "Cb", "Cr", "R", "G", "B"};
@@ -626,7 +690,7 @@ std::string RenderComponents(const std::string& text, TImageInfo& /*info*/) {
 }
 
 // An APEX time value: the exposure lasts 1 / 2^v seconds.
-std::string RenderShutterSpeed(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderShutterSpeed(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   const double v = ParseFraction(text);
   const double t = 1 / std::pow(2.0, v);
   if (!std::isfinite(t)) throw DecodeFault("Invalid floating point operation: shutter speed " + text);
@@ -641,7 +705,7 @@ std::string RenderShutterSpeed(const std::string& text, TImageInfo& /*info*/) {
 
 // Bits 1-2: strobe return, bits 3-4: mode, bit 5: no flash, bit 6: red-eye.
 // The reports have always spelled the suppressed mode "surpressed"; it stays.
-std::string RenderFlash(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderFlash(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   long long f = 0;
   if (!parseWholeNumber(text, f)) throw DecodeFault("'" + text + "' is not a valid integer value");
   std::string out = (f & 1) ? "On" : "Off";
@@ -655,13 +719,13 @@ std::string RenderFlash(const std::string& text, TImageInfo& /*info*/) {
 }
 
 // Drops the 8-byte character-code prefix.
-std::string RenderComment(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderComment(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   return text.size() > 8 ? text.substr(8) : std::string();
 }
 
 // The text is the BYTE rendering of little-endian UTF-16 ("65, 0, 66, 0"): the
 // odd items are the low bytes of the characters.
-std::string RenderWideText(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderWideText(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   const std::vector<std::string> items = splitAt(text, ",");
   const size_t commas = items.size() - 1;
   std::string out;
@@ -674,13 +738,13 @@ std::string RenderWideText(const std::string& text, TImageInfo& /*info*/) {
   return out;
 }
 
-std::string RenderCoordinate(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderCoordinate(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   const Sexagesimal v = parseSexagesimal(text);
   return wholeText(v.first) + " Degrees " + wholeText(v.minutes) + " Minutes " + wholeText(v.seconds) +
          " Seconds";
 }
 
-std::string RenderTimeStamp(const std::string& text, TImageInfo& /*info*/) {
+std::string RenderTimeStamp(const std::string& text, std::vector<TTagEntry>& /*rows*/) {
   const Sexagesimal v = parseSexagesimal(text);
   return wholeText(v.first) + ":" + wholeText(v.minutes) + ":" + wholeText(v.seconds);
 }

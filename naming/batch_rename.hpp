@@ -8,7 +8,7 @@
 
 #include "naming/file_list.hpp"
 #include "naming/naming.hpp"
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 
 namespace naming {
 

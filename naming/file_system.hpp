@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "metadata/byte_source.hpp"
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 
 namespace naming {
 

@@ -9,7 +9,7 @@
 
 #include "naming/file_system.hpp"
 #include "naming/journal.hpp"
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 
 namespace naming {
 

@@ -9,7 +9,7 @@
 
 #include "metadata/image_reader.hpp"
 #include "naming/naming.hpp"
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 
 namespace report {
 

@@ -23,7 +23,7 @@ for h in jpeglib.h jmorecfg.h jerror.h; do ln -sf "/usr/include/$h" "$include/$h
 ln -sf "/usr/include/$(gcc -dumpmachine)/jconfig.h" "$include/jconfig.h"
 
 passed=0 failed=0
-for source in metadata/*.cpp naming/*.cpp report/*.cpp cli/*.cpp tools/*.cpp; do
+for source in output/*.cpp metadata/*.cpp naming/*.cpp report/*.cpp cli/*.cpp tools/*.cpp; do
   if "$compiler" -std=c++20 -fsyntax-only -Wall -I. -Itests -isystem "$include" -DQUILLMARK_VERSION='"check"' \
       "$source" 2>"$work/errors.txt"; then
     passed=$((passed + 1))

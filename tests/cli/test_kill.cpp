@@ -20,7 +20,7 @@
 
 #include "metadata/image_reader.hpp"
 #include "metadata/locale.hpp"
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 #include "report/report.hpp"
 #include "support/photo_files.hpp"
 #include "support/temp_dir.hpp"

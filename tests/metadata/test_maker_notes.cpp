@@ -30,6 +30,12 @@ Rows makerRows(meta::TImageInfo& info) {
   return rows;
 }
 
+Rows makerRows(const std::vector<meta::TTagEntry>& decoded) {
+  Rows rows;
+  for (const meta::TTagEntry& row : decoded) rows.emplace_back(row.Desc, row.Data);
+  return rows;
+}
+
 class MakerNoteTest : public ::testing::Test {
  protected:
   void SetUp() override { meta::setCurrentLocale(meta::Locale{}); }
@@ -61,16 +67,20 @@ const std::vector<meta::TTagEntry>& walkTable() {
   return table;
 }
 
-// An EXIF object whose owner holds `ownerBytes` as its buffer, as after a read.
+// A walk for EXIF data whose container holds `ownerBytes`, as after a read.
 struct WalkSetup {
-  explicit WalkSetup(const std::string& ownerBytes, Order order = Order::Intel) : info(&owner, 255) {
-    owner.Buffer = ownerBytes;
-    owner.BigEndian = order == Order::Motorola;
-    info.Buffer = ownerBytes;
-    info.BigEndian = owner.BigEndian;
+  explicit WalkSetup(const std::string& ownerBytes, Order order = Order::Intel)
+      : owner(ownerBytes), bigEndian(order == Order::Motorola) {}
+  void walk(const std::string& note, const std::vector<meta::TTagEntry>& table, int32_t p4, int32_t p5,
+            int32_t p6) {
+    meta::tMakerNoteContext context{
+        .BigEndian = bigEndian, .Note = note, .OwnerBytes = &owner, .Rows = rows, .StatusText = &status};
+    meta::ParseMakerNoteDirectory(context, bigEndian, table, p4, p5, p6);
   }
-  meta::TimgData owner;
-  meta::TImageInfo info;
+  meta::tByteStore owner;
+  bool bigEndian;
+  std::vector<meta::TTagEntry> rows;
+  std::string status;
 };
 
 TEST_F(MakerNoteTest, WalkKeepsTableRowsOnly) {
@@ -87,17 +97,16 @@ TEST_F(MakerNoteTest, WalkKeepsTableRowsOnly) {
                                                 },
                                                 0);
   WalkSetup s("owner");
-  s.info.ParseMakerNoteDirectory(note, walkTable(), 0, 1, 0);
+  s.walk(note, walkTable(), 0, 1, 0);
   // "Skip" in any letter case and unknown tags vanish; an empty value has no
   // row; a tag's first row names it and its last row gives the codes.
-  EXPECT_EQ(makerRows(s.info), (Rows{{"One", "7"}, {"Four", "last"}}));
-  for (const meta::TTagEntry& row : s.info.Tags) {
+  EXPECT_EQ(makerRows(s.rows), (Rows{{"One", "7"}, {"Four", "last"}}));
+  for (const meta::TTagEntry& row : s.rows) {
     EXPECT_EQ(row.Group, 1);
     EXPECT_EQ(row.ValueType, qmtest::kShort);
     EXPECT_EQ(row.Raw.size(), 2u);
   }
-  EXPECT_EQ(s.info.Buffer, "owner");
-  EXPECT_EQ(s.owner.StatusText, "");
+  EXPECT_EQ(s.status, "");
 }
 
 struct ValueCase {
@@ -140,9 +149,9 @@ TEST_F(MakerNoteTest, WalkRendersValuesAsText) {
     // position X + p4 - p5 + 2 = X - 89.
     WalkSetup s(ownerBytes);
     const std::string block = qmtest::serializeIfd(le, {c.entry}, 90);
-    s.info.ParseMakerNoteDirectory(block, walkTable(), 0, 91, 9);
-    EXPECT_EQ(makerRows(s.info), (Rows{{"One", c.data}}));
-    EXPECT_EQ(s.owner.StatusText, "");
+    s.walk(block, walkTable(), 0, 91, 9);
+    EXPECT_EQ(makerRows(s.rows), (Rows{{"One", c.data}}));
+    EXPECT_EQ(s.status, "");
   }
 }
 
@@ -153,8 +162,8 @@ TEST_F(MakerNoteTest, WalkReadsInBlockValuesAtTheirOffset) {
       "head" + std::string(2, '\0') +
       qmtest::serializeIfd(be, {{0x0005, qmtest::kAscii, 9, std::string("In block\0", 9)}}, 4);
   WalkSetup s("owner", Order::Motorola);
-  s.info.ParseMakerNoteDirectory(block, walkTable(), 6, 5, 0);
-  EXPECT_EQ(makerRows(s.info), (Rows{{"Five", "\"In block\""}}));
+  s.walk(block, walkTable(), 6, 5, 0);
+  EXPECT_EQ(makerRows(s.rows), (Rows{{"Five", "\"In block\""}}));
 }
 
 struct FaultCase {
@@ -190,29 +199,30 @@ TEST_F(MakerNoteTest, WalkFaultKeepsEarlierRowsAndReportsTheFault) {
   for (const FaultCase& c : cases) {
     SCOPED_TRACE(c.what);
     WalkSetup s("owner bytes");
-    s.info.ParseMakerNoteDirectory(c.block, walkTable(), 0, 1, 0);
-    EXPECT_EQ(makerRows(s.info), c.rows);
-    EXPECT_EQ(s.owner.StatusText.rfind("Error Detected = ", 0), 0u) << s.owner.StatusText;
-    EXPECT_GT(s.owner.StatusText.size(), std::string("Error Detected = ").size());
-    EXPECT_EQ(s.info.Buffer, "owner bytes");
+    s.walk(c.block, walkTable(), 0, 1, 0);
+    EXPECT_EQ(makerRows(s.rows), c.rows);
+    EXPECT_EQ(s.status.rfind("Error Detected = ", 0), 0u) << s.status;
+    EXPECT_GT(s.status.size(), std::string("Error Detected = ").size());
   }
 }
 
 TEST_F(MakerNoteTest, WalkWithoutOwnerReadsNothingBeyondTheBlock) {
   const Encoder le(Order::Intel);
-  meta::TImageInfo info(nullptr, 255);
-  info.Buffer = meta::ByteString("exif");
-  info.ParseMakerNoteDirectory(qmtest::serializeIfd(le, {{0x0001, qmtest::kAscii, 6, "", 40u}}, 0),
-                               walkTable(), 0, 1, 0);
-  EXPECT_EQ(makerRows(info), (Rows{{"One", "\"\""}}));
-  info.ParseMakerNoteDirectory("x", walkTable(), 0, 1, 0);  // a fault with nobody to tell
-  EXPECT_EQ(info.Buffer, "exif");
+  std::vector<meta::TTagEntry> rows;
+  const std::string note = qmtest::serializeIfd(le, {{0x0001, qmtest::kAscii, 6, "", 40u}}, 0);
+  meta::tMakerNoteContext context{.Note = note, .Rows = rows};
+  meta::ParseMakerNoteDirectory(context, false, walkTable(), 0, 1, 0);
+  EXPECT_EQ(makerRows(rows), (Rows{{"One", "\"\""}}));
+  const std::string cut = "x";
+  meta::tMakerNoteContext faulty{.Note = cut, .Rows = rows};
+  meta::ParseMakerNoteDirectory(faulty, false, walkTable(), 0, 1, 0);  // a fault with nobody to tell
+  EXPECT_EQ(rows.size(), 1u);
 }
 
 std::string seenByRenderer;
-std::string recordingRenderer(const std::string& text, meta::TImageInfo& info) {
+std::string recordingRenderer(const std::string& text, std::vector<meta::TTagEntry>& rows) {
   seenByRenderer = text;
-  info.AddComputedTag("Sub", "value", 2);
+  rows.push_back(meta::ComputedRow("Sub", "value", 2));
   return "ignored";
 }
 
@@ -220,11 +230,10 @@ TEST_F(MakerNoteTest, RendererRowsComeBeforeTheirEntry) {
   const Encoder le(Order::Intel);
   const std::vector<meta::TTagEntry> table{tableRow(0x0001, "Array", "", recordingRenderer)};
   WalkSetup s("owner");
-  s.info.ParseMakerNoteDirectory(
-      qmtest::serializeIfd(le, {{0x0001, qmtest::kShort, 2, le.shorts({3, 4})}}, 0), table, 0, 1, 0);
+  s.walk(qmtest::serializeIfd(le, {{0x0001, qmtest::kShort, 2, le.shorts({3, 4})}}, 0), table, 0, 1, 0);
   EXPECT_EQ(seenByRenderer, "3, 4");
-  EXPECT_EQ(makerRows(s.info), (Rows{{"Sub", "value"}, {"Array", "3, 4"}}));
-  EXPECT_EQ(s.info.Tags.front().Tag, 0);  // a computed row
+  EXPECT_EQ(makerRows(s.rows), (Rows{{"Sub", "value"}, {"Array", "3, 4"}}));
+  EXPECT_EQ(s.rows.front().Tag, 0);  // a computed row
 }
 
 // ---- Canon sub-value decoders ---------------------------------------------
@@ -262,10 +271,10 @@ TEST_F(MakerNoteTest, CanonDecodersAddNamedSubValues) {
   };
   for (const DecoderCase& c : cases) {
     SCOPED_TRACE(c.text);
-    meta::TImageInfo info(nullptr, 255);
-    EXPECT_EQ(c.decoder(c.text, info), c.text);
-    EXPECT_EQ(makerRows(info), c.rows);
-    for (const meta::TTagEntry& row : info.Tags) {
+    std::vector<meta::TTagEntry> rows;
+    EXPECT_EQ(c.decoder(c.text, rows), c.text);
+    EXPECT_EQ(makerRows(rows), c.rows);
+    for (const meta::TTagEntry& row : rows) {
       EXPECT_EQ(row.Name, row.Desc);
       EXPECT_EQ(row.ValueType, 2);
     }

@@ -25,7 +25,7 @@ class TagTables : public ::testing::Test {
  protected:
   void SetUp() override { meta::setCurrentLocale(meta::Locale{'.', "%d/%m/%Y"}); }
   void TearDown() override { meta::setCurrentLocale(meta::Locale{'.', "%d/%m/%Y"}); }
-  meta::TImageInfo info{nullptr, 255};  // the EXIF renderers never touch it
+  std::vector<meta::TTagEntry> rows;  // the EXIF renderers never touch them
 };
 
 std::string codesOf(uint16_t tag) { return meta::FindRow(tag, meta::kMainDirectory).Codes; }
@@ -102,7 +102,7 @@ TEST_F(TagTables, DecimalSeparatorComesFromTheLocale) {
   meta::setCurrentLocale(meta::Locale{',', "%d/%m/%Y"});
   EXPECT_EQ(meta::RenderValue(kIntel.rationals({{72, 1}}), meta::RATIONAL, "", "%5.2f", false), "72,00");
   EXPECT_EQ(meta::RenderValue(kIntel.rationals({{28, 10}}), meta::RATIONAL, "", "F%0.1f", false), "F2,8");
-  EXPECT_EQ(meta::RenderShutterSpeed("6906891/1000000", info), "0,0083 sec (1/120)");
+  EXPECT_EQ(meta::RenderShutterSpeed("6906891/1000000", rows), "0,0083 sec (1/120)");
   // Fractions in the text form are not numbers and keep their slash.
   EXPECT_EQ(meta::RenderValue(kIntel.rationals({{10, 600}}), meta::RATIONAL, "", "%s sec", false),
             "10/600 sec");
@@ -153,10 +153,10 @@ TEST_F(TagTables, FlashRenderer) {
   };
   for (auto [text, expected] : cases) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(meta::RenderFlash(text, info), expected);
+    EXPECT_EQ(meta::RenderFlash(text, rows), expected);
   }
-  EXPECT_THROW(meta::RenderFlash("1, 0", info), meta::DecodeFault);
-  EXPECT_THROW(meta::RenderFlash("", info), meta::DecodeFault);
+  EXPECT_THROW(meta::RenderFlash("1, 0", rows), meta::DecodeFault);
+  EXPECT_THROW(meta::RenderFlash("", rows), meta::DecodeFault);
 }
 
 TEST_F(TagTables, ShutterSpeedRenderer) {
@@ -169,19 +169,19 @@ TEST_F(TagTables, ShutterSpeedRenderer) {
   };
   for (auto [text, expected] : cases) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(meta::RenderShutterSpeed(text, info), expected);
+    EXPECT_EQ(meta::RenderShutterSpeed(text, rows), expected);
   }
   // Infinite time and infinite rate: the caller keeps the value's own text.
-  EXPECT_THROW(meta::RenderShutterSpeed("-2147483648/1", info), meta::DecodeFault);
-  EXPECT_THROW(meta::RenderShutterSpeed("2147483647/1", info), meta::DecodeFault);
+  EXPECT_THROW(meta::RenderShutterSpeed("-2147483648/1", rows), meta::DecodeFault);
+  EXPECT_THROW(meta::RenderShutterSpeed("2147483647/1", rows), meta::DecodeFault);
 }
 
 TEST_F(TagTables, ComponentsAndCommentRenderers) {
-  EXPECT_EQ(meta::RenderComponents("\"\x01\x02\x03\"", info), "YCbCr");
-  EXPECT_EQ(meta::RenderComponents("\"\x04\x05\x06\x07\"", info), "RGB");
-  EXPECT_THROW(meta::RenderComponents("\"\x01\"", info), meta::DecodeFault);
-  EXPECT_EQ(meta::RenderComment(std::string("ASCII\0\0\0Hello", 13), info), "Hello");
-  EXPECT_EQ(meta::RenderComment("ASCII", info), "");
+  EXPECT_EQ(meta::RenderComponents("\"\x01\x02\x03\"", rows), "YCbCr");
+  EXPECT_EQ(meta::RenderComponents("\"\x04\x05\x06\x07\"", rows), "RGB");
+  EXPECT_THROW(meta::RenderComponents("\"\x01\"", rows), meta::DecodeFault);
+  EXPECT_EQ(meta::RenderComment(std::string("ASCII\0\0\0Hello", 13), rows), "Hello");
+  EXPECT_EQ(meta::RenderComment("ASCII", rows), "");
 }
 
 TEST_F(TagTables, WideTextRenderer) {
@@ -193,7 +193,7 @@ TEST_F(TagTables, WideTextRenderer) {
   };
   for (auto [text, expected] : cases) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(meta::RenderWideText(text, info), expected);
+    EXPECT_EQ(meta::RenderWideText(text, rows), expected);
   }
 }
 
@@ -207,9 +207,9 @@ TEST_F(TagTables, CoordinateAndTimeStampRenderers) {
   };
   for (auto [text, expected] : coordinates) {
     SCOPED_TRACE(text);
-    EXPECT_EQ(meta::RenderCoordinate(text, info), expected);
+    EXPECT_EQ(meta::RenderCoordinate(text, rows), expected);
   }
-  EXPECT_EQ(meta::RenderTimeStamp("14/1, 5/1, 7/1", info), "14:5:7");
+  EXPECT_EQ(meta::RenderTimeStamp("14/1, 5/1, 7/1", rows), "14:5:7");
 }
 
 TEST(TagTextHelpers, SplitCamelCase) {
@@ -240,6 +240,32 @@ TEST(TagTextHelpers, LookupCode) {
     EXPECT_EQ(meta::LookupCode(codes, key), expected);
   }
   EXPECT_EQ(meta::LookupCode("", "1"), "");
+}
+
+// The lists are parsed once; the answers stay those of the text as written,
+// broken lists included.
+TEST(TagTextHelpers, LookupCodeInOddLists) {
+  struct Case {
+    const char* codes;
+    const char* key;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"2:b,1:first,1:second", "1", "first"},              // the first entry of a key wins
+      {"6:Fine10:2 Mpixel,11:x", "6", "Fine10:2 Mpixel"},  // a missing comma: the text runs on
+      {"6:Fine10:2 Mpixel,11:x", "10", ""},
+      {"0=Normal,1:Macro;", "0=Normal", ""},  // an entry without a colon has no key
+      {"0=Normal,1:Macro;", "1", "Macro;"},
+      {"0: Off,1: On", "1", " On"},  // the blank after the colon is kept
+      {" 1:a", "1", ""},             // an entry's key is not trimmed
+      {":none,1:a", " ", "none"},    // the empty key
+      {"a:b:c,x:y", "a:b", "c"},     // keys holding a colon or a comma are
+      {"1:a,2:b", "1:a,2", "b"},     // looked for in the text itself
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.codes) + " / " + c.key);
+    EXPECT_EQ(meta::LookupCode(c.codes, c.key), c.expected);
+  }
 }
 
 TEST(TagTextHelpers, ParseFraction) {

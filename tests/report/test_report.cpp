@@ -16,7 +16,7 @@
 #include "naming/file_system.hpp"
 #include "naming/format.hpp"
 #include "naming/naming.hpp"
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 #include "report/report.hpp"
 #include "support/exif_builder.hpp"
 #include "support/jpeg_encode.hpp"

@@ -8,7 +8,7 @@
 
 #include "metadata/text.hpp"
 #include "naming/file_system.hpp"
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 
 namespace qmtest {
 

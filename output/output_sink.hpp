@@ -1,7 +1,9 @@
 #pragma once
 // Output primitives shared by the report and the batch log: pieces of text
 // with a style, written onto a sink (a rich-text pane, a terminal, a companion
-// text file, or a recording in tests).
+// text file, or a recording in tests). The library depends on nothing of the
+// program; its names stay in namespace naming, where the batch log and every
+// caller already use them.
 #include <cstdint>
 #include <stdexcept>
 #include <string>

@@ -1,4 +1,4 @@
-#include "naming/output_sink.hpp"
+#include "output/output_sink.hpp"
 
 
 namespace naming {
