@@ -476,14 +476,14 @@ class AtomicCompanion final : public CompanionSink {
     errno = 0;
     const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
     int error = errno;
+    Journal* journal = fs_.journal();
+    const std::optional<FileIdentity> id = journal && written ? identityOfOpen(file_, temporary_) : std::nullopt;
     if (std::fclose(file_) != 0 && written) error = errno;
     file_ = nullptr;
     if (!written || error) {
       discard();
       throw IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(error) + ")");
     }
-    Journal* journal = fs_.journal();
-    const std::optional<FileIdentity> id = journal ? identityOf(temporary_) : std::nullopt;
     const int step = id ? journal->intend(StepKind::Write, path_, temporary_, *id) : 0;
     // Never replaces a file that took the name meanwhile.
     if (!fs_.move(temporary_, path_)) {

@@ -222,6 +222,23 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
 #endif
 }
 
+std::optional<FileIdentity> identityOfOpen(std::FILE* file, const std::string& path) {
+#if defined(_WIN32)
+  (void)file;
+  return identityOf(path);
+#else
+  (void)path;
+  struct stat st {};
+  if (::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  FileIdentity id;
+  id.device = static_cast<uint64_t>(st.st_dev);
+  id.inode = static_cast<uint64_t>(st.st_ino);
+  id.size = static_cast<int64_t>(st.st_size);
+  id.mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return id;
+#endif
+}
+
 namespace {
 
 // `path` with every byte outside printable ASCII, the space and '%'

@@ -20,6 +20,7 @@
 //   undone UNIX-SECONDS                the whole run was undone
 // IDENTITY is DEVICE INODE SIZE MTIME-NANOSECONDS of the file concerned.
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +40,9 @@ struct FileIdentity {
 
 // The identity of the file (not of a link's target) named `path`, if any.
 std::optional<FileIdentity> identityOf(const std::string& path);
+// The identity of the regular file open as `file`, named `path` (from the
+// open file where the system tells it, without looking the name up again).
+std::optional<FileIdentity> identityOfOpen(std::FILE* file, const std::string& path);
 
 // Bytes 0x21..0x7E stand for themselves except '%'; every other byte is %XX.
 std::string escapePath(std::string_view path);
