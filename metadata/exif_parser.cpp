@@ -163,9 +163,7 @@ std::string TImageInfo::valueText(const TTagEntry& row, const ByteString& raw, i
   if (row.Tag != 0 && row.Callback) {
     try {
       return row.Callback(text, Tags);
-    } catch (const InternalError&) {
-      throw;
-    } catch (const std::exception&) {
+    } catch (const DecodeFault&) {
     }
   }
   return PrintableText(text);
@@ -177,7 +175,7 @@ void TImageInfo::parseEntry(int64_t position, int32_t base, int32_t kind, int32_
   if (entry.Size == 0) return;
   const int64_t v = entry.Size > 4 ? int64_t{entry.Offset} + base : entry.Field;
   // Nothing after this point can fault for an entry that gives no fact
-  // (renderers and the store are boundaries of their own).
+  // (the renderers are a boundary of their own).
   if (FactsOnly && kind != kPreviewDirectory && !feedsFacts(entry.Tag)) return;
   const ByteString raw = copyClamped(Buffer, v, entry.Size);
   const int32_t valuePos = static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
@@ -204,15 +202,10 @@ void TImageInfo::parseEntry(int64_t position, int32_t base, int32_t kind, int32_
   row.RawPos = valuePos;
   row.Size = static_cast<int32_t>(raw.size());
   row.Directory = kind == kGpsDirectory ? kRowGps : inInteroperability_ ? kRowInteroperability : kRowExif;
-  // The store is a boundary: a row that cannot be kept is left out and the
-  // walk goes on.
-  try {
-    if (kind == kPreviewDirectory)
-      AddPreviewTag(row);
-    else
-      AddTag(row);
-  } catch (const std::exception&) {
-  }
+  if (kind == kPreviewDirectory)
+    AddPreviewTag(row);
+  else
+    AddTag(row);
 }
 
 void TImageInfo::captureFacts(uint16_t tag, int32_t type, const ByteString& raw, int32_t valuePos, int32_t base,

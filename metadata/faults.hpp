@@ -6,8 +6,9 @@
 namespace meta {
 
 // A range or conversion fault met while decoding metadata bytes. Caught only at
-// the fixed boundaries: a nested directory walk, the maker-note walk, the store
-// of a row, BytesToInt/NumericValue, and ReadFile.
+// the fixed boundaries: a nested directory walk, the maker-note walk, a value's
+// renderer, BytesToInt/NumericValue, and the read of a file. Nothing else is
+// caught there: running out of memory is no fault of the file.
 struct DecodeFault : std::runtime_error {
   using std::runtime_error::runtime_error;
 };

@@ -138,7 +138,7 @@ bool TimgData::readSource(const std::shared_ptr<const tByteSource>& source, Imag
     // A header fault of the EXIF segment stays visible to the report and the
     // summaries; the texts of a walk that went on are not errors of the read.
     if (ok && !exifHeaderFault_) StatusText = "<none>";
-  } catch (const std::exception&) {
+  } catch (const DecodeFault&) {
     StatusText = "Illegal Exif construction";
   }
   // Everything is decoded by now: the source (the open file) is let go.
@@ -187,7 +187,7 @@ bool TimgData::ReadJpeg(const tByteSource& source) {
   ReadingTiff = false;
   try {
     return ScanSegments(source);
-  } catch (const std::exception&) {
+  } catch (const DecodeFault&) {
     return false;  // a fault while scanning or decoding fails the read; what was stored stays
   }
 }
@@ -348,7 +348,7 @@ bool TimgData::ReadTiff(const std::shared_ptr<const tByteSource>& source) {
                              static_cast<int32_t>(size));
     ExifInfo->ComputeDerivedFacts();
     return true;
-  } catch (const std::exception&) {
+  } catch (const DecodeFault&) {
     return false;
   }
 }
