@@ -89,6 +89,32 @@ class SequentialReader {
   size_t next_ = 0;     // index in the store of the next byte to give
 };
 
+// The next segment into `slot`: its marker code, its length field and its
+// bytes (the two length bytes first, as in the file), in the room the slot
+// keeps from file to file. False when the file ends first.
+bool readSegment(SequentialReader& in, tSection& slot) {
+  // Any run of 0xFF fill bytes is skipped; a byte other than 0xFF where a
+  // marker was expected is itself taken as the code.
+  int marker = 0xFF;
+  do {
+    if (!in.get(marker)) return false;
+  } while (marker == 0xFF);
+
+  // Every marker, the stand-alone ones included, is taken to carry a length
+  // field.
+  int hi = 0, lo = 0;
+  if (!in.get(hi) || !in.get(lo)) return false;
+  const int32_t length = hi * 256 + lo;
+  if (length < 2) throw DecodeFault("Segment length " + std::to_string(length));
+  slot.Bytes.clear();
+  slot.Bytes.push_back(static_cast<char>(hi));
+  slot.Bytes.push_back(static_cast<char>(lo));
+  if (!in.appendTo(slot.Bytes, length - 2)) return false;
+  slot.Marker = marker;
+  slot.Length = length;
+  return true;
+}
+
 bool isJpegExtension(const std::string& ext) { return ext == ".jpg" || ext == ".jpeg" || ext == ".jpe"; }
 bool isTiffExtension(const std::string& ext) { return ext == ".tif" || ext == ".tiff" || ext == ".nef"; }
 
@@ -195,61 +221,31 @@ bool TimgData::ReadJpeg(const tByteSource& source) {
 bool TimgData::ScanSegments(const tByteSource& source) {
   SequentialReader in(source, keepBytes_ ? keptBytes_ : readBuffer_, keepBytes_ ? keptLength_ : readLength_,
                       keepBytes_);
-  auto readByte = [&in](int& byte) { return in.get(byte); };
-
   int b1 = 0, b2 = 0;
-  if (!readByte(b1) || !readByte(b2) || b1 != 0xFF || b2 != 0xD8) return false;
+  if (!in.get(b1) || !in.get(b2) || b1 != 0xFF || b2 != 0xD8) return false;
 
   SegmentCount = 0;
   while (SegmentCount < kSegmentsScanned) {
-    // Any run of 0xFF fill bytes is skipped; a byte other than 0xFF where a
-    // marker was expected is itself taken as the code.
-    int marker = 0xFF;
-    do {
-      if (!readByte(marker)) return HasMetadata();
-    } while (marker == 0xFF);
-
-    // Every marker, the stand-alone ones included, is taken to carry a
-    // length field.
-    int hi = 0, lo = 0;
-    if (!readByte(hi) || !readByte(lo)) return HasMetadata();
-    const int32_t length = hi * 256 + lo;
-    if (length < 2) throw DecodeFault("Segment length " + std::to_string(length));
-
-    // The segment goes into the next slot, whose room is reused from file
-    // to file; it counts only once it is whole (the file may end inside it).
+    // The segment goes into the next slot; it counts only once it is whole.
     tSection& slot = Slot(SegmentCount + 1);
-    slot.Bytes.clear();
-    slot.Bytes.push_back(static_cast<char>(hi));
-    slot.Bytes.push_back(static_cast<char>(lo));
-    if (!in.appendTo(slot.Bytes, length - 2)) return HasMetadata();
-
+    if (!readSegment(in, slot)) return HasMetadata();
     ++SegmentCount;
-    slot.Marker = marker;
-    slot.Length = length;
-    if (length == 2) continue;
+    if (slot.Length == 2) continue;
 
     // The metadata must begin within the first four segments.
     if (SegmentCount == 5 && !HasMetadata()) return false;
 
-    switch (marker) {
+    switch (slot.Marker) {
       case kMarkerEndOfImage:
       case kMarkerStartOfScan:
         return HasMetadata();
       case kMarkerApp1:
         // Only the first APP1 that really holds EXIF data is decoded; any
         // other (XMP, a second EXIF block) gives its slot to the next segment.
-        if (SegmentCount <= 5 && !ExifSlot && slot.Bytes.compare(2, 4, "Exif") == 0) {
-          ExifSlot = &slot;
-          ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
-          ExifInfo->FactsOnly = FactsOnly;
-          // The slot keeps the segment until the next read resets the
-          // container, decoders and stores included.
-          Buffer = tByteStore::View(slot.Bytes);
-          DecodeExifSegment();
-        } else {
+        if (SegmentCount <= 5 && !ExifSlot && slot.Bytes.compare(2, 4, "Exif") == 0)
+          takeExifSegment(slot);
+        else
           --SegmentCount;
-        }
         break;
       case kMarkerApp13:
         if (!IptcSlot) {
@@ -265,6 +261,16 @@ bool TimgData::ScanSegments(const tByteSource& source) {
     }
   }
   return HasMetadata();
+}
+
+void TimgData::takeExifSegment(tSection& slot) {
+  ExifSlot = &slot;
+  ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
+  ExifInfo->FactsOnly = FactsOnly;
+  // The slot keeps the segment until the next read resets the container,
+  // decoders and stores included.
+  Buffer = tByteStore::View(slot.Bytes);
+  DecodeExifSegment();
 }
 
 void TimgData::DecodeExifSegment() {

@@ -103,6 +103,7 @@ class TimgData : public tEndInd {
 
  private:
   bool readSource(const std::shared_ptr<const tByteSource>& source, ImageKind kind);
+  void takeExifSegment(tSection& slot);  // the EXIF segment found: decoded from its slot
   ByteString keptBytes_;          // the bytes a FactsOnly read of a JPEG scanned: the first keptLength_
   size_t keptLength_ = 0;
   bool keepBytes_ = false;        // the scan records them
