@@ -1,10 +1,11 @@
 #include "naming/collision_cache.hpp"
 
-#include <set>
+#include <algorithm>
+#include <cstdint>
+#include <stdexcept>
 #include <string_view>
 #include <vector>
 
-#include "metadata/text.hpp"
 #include "naming/name_map.hpp"
 
 namespace naming {
@@ -17,24 +18,38 @@ Counter firstFreeCounter(const std::string& ownPath, const CandidateOf& candidat
 }
 
 struct CollisionCache::Impl {
-  // One candidate name met by the cache.
+  // One candidate name met by the cache. The entries of one name (letter
+  // case aside) are chained through `next`, newest first.
   struct Entry {
     uint32_t family;
+    uint32_t next;  // index + 1 of the next entry of the name; 0: none
     Counter counter;
-    std::string path;  // exact text
+    uint32_t pathAt;  // the exact text, in `paths`
+    uint32_t pathLength;
   };
   // Every candidate below `top` was found to exist (or was put there by the
-  // batch), except those in `uncertain`: their file was removed since, so
-  // they must be tested again before being skipped.
+  // batch), except those in `uncertain` (in increasing order): their file was
+  // removed since, so they must be tested again before being skipped.
   struct Family {
     Counter top = 1;
-    std::set<Counter> uncertain;
+    std::vector<Counter> uncertain;
+
+    void markUncertain(Counter c) {
+      const auto at = std::lower_bound(uncertain.begin(), uncertain.end(), c);
+      if (at == uncertain.end() || *at != c) uncertain.insert(at, c);
+    }
+    void markCertain(Counter c) {
+      const auto at = std::lower_bound(uncertain.begin(), uncertain.end(), c);
+      if (at != uncertain.end() && *at == c) uncertain.erase(at);
+    }
   };
 
   NameMap<uint32_t> familyIds;
   std::vector<Family> families;
-  // Keyed by the path, letter case aside.
-  NameMap<std::vector<Entry>, NameCase::FoldCase> entries;
+  // Keyed by the path, letter case aside: index + 1 of its newest entry.
+  NameMap<uint32_t, NameCase::FoldCase> firstEntry;
+  std::vector<Entry> entries;
+  std::string paths;
 
   uint32_t familyOf(const std::string& key) {
     if (const uint32_t* id = familyIds.lookup(key)) return *id;
@@ -42,27 +57,42 @@ struct CollisionCache::Impl {
     return familyIds.set(key, static_cast<uint32_t>(families.size() - 1));
   }
 
+  std::string_view pathOf(const Entry& e) const { return std::string_view(paths).substr(e.pathAt, e.pathLength); }
+
+  // Calls f(entry) for each entry of `path`'s name.
+  template <class F>
+  void forEachEntry(std::string_view path, F&& f) const {
+    const uint32_t* first = firstEntry.lookup(path);
+    for (uint32_t i = first ? *first : 0; i != 0; i = entries[i - 1].next) f(entries[i - 1]);
+  }
+
   void record(uint32_t family, Counter counter, const std::string& path) {
-    std::vector<Entry>* known = entries.lookup(path);
-    std::vector<Entry>& list = known ? *known : entries.set(path, {});
-    for (const Entry& e : list)
-      if (e.family == family && e.counter == counter) return;
-    list.push_back({family, counter, path});
+    uint32_t* first = firstEntry.lookup(path);
+    for (uint32_t i = first ? *first : 0; i != 0; i = entries[i - 1].next)
+      if (entries[i - 1].family == family && entries[i - 1].counter == counter) return;
+    if (entries.size() >= UINT32_MAX - 1 || paths.size() + path.size() >= UINT32_MAX)
+      throw std::length_error("collision cache");
+    entries.push_back({family, first ? *first : 0, counter, static_cast<uint32_t>(paths.size()),
+                       static_cast<uint32_t>(path.size())});
+    paths += path;
+    const auto index = static_cast<uint32_t>(entries.size());
+    if (first)
+      *first = index;
+    else
+      firstEntry.set(path, index);
   }
 
   // The smallest counter below `top` at which the family's candidate is the
   // file's own path; 0 when there is none.
   Counter knownOwnCounter(uint32_t family, const std::string& ownPath) const {
-    const std::vector<Entry>* list = entries.lookup(ownPath);
-    if (!list) return 0;
     Counter own = 0;
-    for (const Entry& e : *list)
-      if (e.family == family && e.path == ownPath && e.counter < families[family].top &&
+    forEachEntry(ownPath, [&](const Entry& e) {
+      if (e.family == family && pathOf(e) == ownPath && e.counter < families[family].top &&
           (own == 0 || e.counter < own))
         own = e.counter;
+    });
     return own;
   }
-
 };
 
 CollisionCache::CollisionCache() : impl_(std::make_unique<Impl>()) {}
@@ -76,7 +106,7 @@ Counter CollisionCache::firstFree(const std::string& familyKey, const std::strin
 
   // Names freed since they were skipped come first: the lowest free one wins,
   // unless the file's own name comes before it.
-  std::set<Counter>& uncertain = m.families[id].uncertain;
+  std::vector<Counter>& uncertain = m.families[id].uncertain;
   for (auto it = uncertain.begin(); it != uncertain.end() && (own == 0 || *it < own);) {
     Counter c = *it;
     std::string path = candidate(c);
@@ -98,28 +128,24 @@ Counter CollisionCache::firstFree(const std::string& familyKey, const std::strin
 void CollisionCache::reserve(size_t files) {
   impl_->families.reserve(impl_->families.size() + files);
   impl_->familyIds.reserve(impl_->familyIds.size() + files);
+  impl_->firstEntry.reserve(impl_->firstEntry.size() + files);
   impl_->entries.reserve(impl_->entries.size() + files);
 }
 
 void CollisionCache::notifyVacated(const std::string& path) {
-  const std::vector<Impl::Entry>* list = impl_->entries.lookup(path);
-  if (!list) return;
-  for (const Impl::Entry& e : *list) {
+  impl_->forEachEntry(path, [&](const Impl::Entry& e) {
     Impl::Family& family = impl_->families[e.family];
-    if (e.counter < family.top) family.uncertain.insert(e.counter);
-  }
+    if (e.counter < family.top) family.markUncertain(e.counter);
+  });
 }
 
 void CollisionCache::notifyOccupied(const std::string& path) {
-  const std::vector<Impl::Entry>* list = impl_->entries.lookup(path);
-  if (!list) return;
-  for (const Impl::Entry& e : *list) {
-    if (e.path != path) continue;
+  impl_->forEachEntry(path, [&](const Impl::Entry& e) {
+    if (impl_->pathOf(e) != path) return;
     Impl::Family& family = impl_->families[e.family];
-    family.uncertain.erase(e.counter);
+    family.markCertain(e.counter);
     if (e.counter == family.top) family.top = e.counter + 1;
-  }
+  });
 }
-
 
 }  // namespace naming

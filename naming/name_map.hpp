@@ -1,17 +1,19 @@
 #pragma once
 // NameMap: names (of files, of paths) and a small value for each, in one
-// flat open-addressed table whose names lie together in a few large blocks.
-// A run asks about each photo's names several times; here a question costs a
-// hash and, mostly, one probe and one compare within memory that stays in
-// the cache, where a node-based map of tens of thousands of names touches
-// scattered nodes. With FoldCase, names that differ only in the case of
-// ASCII letters are one name (the first spelling is kept).
+// flat open-addressed table of 16-byte slots, the names themselves one after
+// the other in one block. A run asks about each photo's names several times;
+// here a question costs a hash and, mostly, one probe and one compare within
+// memory that stays in the cache, where a node-based map of tens of
+// thousands of names touches scattered nodes. With FoldCase, names that
+// differ only in the case of ASCII letters are one name (the first spelling
+// is kept).
 #include <algorithm>
 #include <cstdint>
-#include <string>
-#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace naming {
@@ -20,6 +22,8 @@ enum class NameCase { Exact, FoldCase };
 
 template <class Value, NameCase Case = NameCase::Exact>
 class NameMap {
+  static_assert(std::is_trivially_copyable_v<Value> && sizeof(Value) <= 4, "a small value");
+
  public:
   // The value of `name`, none when it is not in the map.
   std::optional<Value> find(std::string_view name) const {
@@ -28,12 +32,10 @@ class NameMap {
   }
 
   // Where the value of `name` is kept (until the next set), or null.
-  Value* lookup(std::string_view name) {
-    return const_cast<Value*>(static_cast<const NameMap*>(this)->lookup(name));
-  }
+  Value* lookup(std::string_view name) { return const_cast<Value*>(std::as_const(*this).lookup(name)); }
   const Value* lookup(std::string_view name) const {
     if (slots_.empty()) return nullptr;
-    const uint64_t h = hashOf(name);
+    const uint32_t h = hashOf(name);
     for (size_t i = h & mask_;; i = (i + 1) & mask_) {
       const Slot& s = slots_[i];
       if (s.state == kEmpty) return nullptr;
@@ -43,8 +45,8 @@ class NameMap {
 
   // Sets the value of `name`, adding it if needed; where it is kept.
   Value& set(std::string_view name, Value value) {
-    if ((used_ + removed_ + 1) * 4 > slots_.size() * 3) grow(used_ + 1);
-    const uint64_t h = hashOf(name);
+    if ((used_ + removed_ + 1) * 4 > slots_.size() * 3) grow(std::max<size_t>(used_ * 2, 32));
+    const uint32_t h = hashOf(name);
     size_t reuse = slots_.size();
     for (size_t i = h & mask_;; i = (i + 1) & mask_) {
       Slot& s = slots_[i];
@@ -57,26 +59,25 @@ class NameMap {
         continue;
       }
       if (s.hash == h && same(nameOf(s), name)) {
-        s.value = std::move(value);
+        s.value = value;
         return s.value;
       }
     }
     Slot& s = slots_[reuse];
     if (s.state == kRemoved) --removed_;
-    s = Slot{h, store(name), static_cast<uint32_t>(name.size()), kUsed, std::move(value)};
+    s = Slot{h, store(name), static_cast<uint32_t>(name.size()), kUsed, value};
     ++used_;
     return s.value;
   }
 
   void erase(std::string_view name) {
     if (slots_.empty()) return;
-    const uint64_t h = hashOf(name);
+    const uint32_t h = hashOf(name);
     for (size_t i = h & mask_;; i = (i + 1) & mask_) {
       Slot& s = slots_[i];
       if (s.state == kEmpty) return;
       if (s.state == kUsed && s.hash == h && same(nameOf(s), name)) {
         s.state = kRemoved;
-        s.value = Value{};
         --used_;
         ++removed_;
         return;
@@ -88,7 +89,7 @@ class NameMap {
 
   // Room for `count` names in all, so that adding them does not grow the table.
   void reserve(size_t count) {
-    if (count * 2 > slots_.size()) grow(count);
+    if (count * 4 > slots_.size() * 3) grow(count);
   }
 
   // The first name, in table order, for which `pred(name)` holds.
@@ -102,8 +103,8 @@ class NameMap {
  private:
   static constexpr unsigned char kEmpty = 0, kUsed = 1, kRemoved = 2;
   struct Slot {
-    uint64_t hash = 0;
-    const char* name = nullptr;
+    uint32_t hash = 0;
+    uint32_t at = 0;  // the name, in names_
     uint32_t length = 0;
     unsigned char state = kEmpty;
     Value value{};
@@ -113,10 +114,10 @@ class NameMap {
     if constexpr (Case == NameCase::FoldCase) return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     return c;
   }
-  static uint64_t hashOf(std::string_view name) {
-    uint64_t h = 14695981039346656037ull;  // FNV-1a, then mixed
+  static uint32_t hashOf(std::string_view name) {
+    uint64_t h = 14695981039346656037ull;  // FNV-1a, then folded to 32 bits
     for (char c : name) h = (h ^ static_cast<unsigned char>(folded(c))) * 1099511628211ull;
-    return h ^ (h >> 29);
+    return static_cast<uint32_t>(h ^ (h >> 32));
   }
   static bool same(std::string_view a, std::string_view b) {
     if constexpr (Case == NameCase::Exact) return a == b;
@@ -126,44 +127,35 @@ class NameMap {
     return true;
   }
 
-  static std::string_view nameOf(const Slot& s) { return {s.name, s.length}; }
+  std::string_view nameOf(const Slot& s) const { return {names_.data() + s.at, s.length}; }
 
-  // The names are copied into blocks that never move; a removed name's bytes
-  // stay until the table next grows.
-  const char* store(std::string_view name) {
-    if (blockLeft_ < name.size()) {
-      const size_t size = std::max<size_t>(64 * 1024, name.size());
-      blocks_.push_back(std::make_unique<char[]>(size));
-      blockNext_ = blocks_.back().get();
-      blockLeft_ = size;
-    }
-    char* at = blockNext_;
-    if (!name.empty()) std::char_traits<char>::copy(at, name.data(), name.size());
-    blockNext_ += name.size();
-    blockLeft_ -= name.size();
+  // A removed name's bytes stay until the table next grows.
+  uint32_t store(std::string_view name) {
+    if (names_.size() + name.size() > UINT32_MAX) throw std::length_error("name map");
+    const auto at = static_cast<uint32_t>(names_.size());
+    names_.insert(names_.end(), name.begin(), name.end());
     return at;
   }
 
-  // A new table, at most half full with `count` names; the names kept move
-  // into new blocks, so that removed names leave no bytes behind.
+  // A new table, at most three quarters full with `count` names; the names
+  // kept move into a new block, so that removed names leave no bytes behind.
   void grow(size_t count) {
     std::vector<Slot> old = std::move(slots_);
-    slots_.clear();
-    std::vector<std::unique_ptr<char[]>> oldBlocks = std::move(blocks_);
-    blocks_.clear();
-    blockNext_ = nullptr;
-    blockLeft_ = 0;
+    std::vector<char> oldNames = std::move(names_);
     size_t size = 64;  // a power of two
-    while (size < std::max(count, used_ + 1) * 2) size *= 2;
+    while (size * 3 < std::max(count, used_ + 1) * 4) size *= 2;
     slots_.assign(size, Slot{});
+    names_.clear();
+    names_.reserve(oldNames.size());
     mask_ = size - 1;
     removed_ = 0;
-    for (Slot& s : old) {
+    for (Slot s : old) {
       if (s.state != kUsed) continue;
       size_t i = s.hash & mask_;
       while (slots_[i].state != kEmpty) i = (i + 1) & mask_;
-      s.name = store(nameOf(s));
-      slots_[i] = std::move(s);
+      const std::string_view name(oldNames.data() + s.at, s.length);
+      s.at = store(name);
+      slots_[i] = s;
     }
   }
 
@@ -171,9 +163,7 @@ class NameMap {
   size_t mask_ = 0;
   size_t used_ = 0;
   size_t removed_ = 0;
-  std::vector<std::unique_ptr<char[]>> blocks_;
-  char* blockNext_ = nullptr;
-  size_t blockLeft_ = 0;
+  std::vector<char> names_;
 };
 
 }  // namespace naming
