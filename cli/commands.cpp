@@ -167,14 +167,14 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   configure(naming, options);
 
   // Each line of the log reaches the output at once, so that a run stopped
-  // by force still shows every move it made; what goes to the null device
-  // has no reader and goes in large writes.
+  // by force still shows every move it made.
   TerminalMode mode = detectMode(stdout, colour, true);
-  mode.flushLines = !discardsOutput(stdout);
+  mode.flushLines = true;
   TerminalSink terminal(stdout, mode);
-  // With JSON the plan replaces the log on the output.
+  // With JSON the plan replaces the log on the output; on the null device
+  // the log has no reader and is not written at all.
   naming::NullSink quiet;
-  naming::OutputSink& log = json ? static_cast<naming::OutputSink&>(quiet) : terminal;
+  naming::OutputSink& log = json || discardsOutput(stdout) ? static_cast<naming::OutputSink&>(quiet) : terminal;
   if (dryRun) naming::WriteLine(log, "Dry run: nothing is changed on disk.", naming::styleOf(false, true, 8, naming::kBlack));
 
   naming::BatchHooks hooks;
