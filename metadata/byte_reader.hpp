@@ -102,20 +102,14 @@ class tEndInd {
   // 0..65535; both bytes must lie in Buffer, otherwise a DecodeFault.
   int32_t Read16(int64_t position) const {
     unsigned char b[2];
-    if (const char* at = Buffer.heldAt(position, 2))
-      std::memcpy(b, at, 2);
-    else if (!Buffer.read(position, 2, reinterpret_cast<char*>(b)))
-      outOfRange(position, 2);
+    fetch<2>(position, b);
     const uint32_t first = b[0], second = b[1];
     return static_cast<int32_t>(BigEndian ? (first << 8 | second) : (second << 8 | first));
   }
   // Signed 32-bit; all four bytes must lie in Buffer, otherwise a DecodeFault.
   int32_t Read32(int64_t position) const {
     unsigned char b[4];
-    if (const char* at = Buffer.heldAt(position, 4))
-      std::memcpy(b, at, 4);
-    else if (!Buffer.read(position, 4, reinterpret_cast<char*>(b)))
-      outOfRange(position, 4);
+    fetch<4>(position, b);
     const uint32_t v = BigEndian ? uint32_t{b[0]} << 24 | uint32_t{b[1]} << 16 | uint32_t{b[2]} << 8 | b[3]
                                  : uint32_t{b[3]} << 24 | uint32_t{b[2]} << 16 | uint32_t{b[1]} << 8 | b[0];
     return static_cast<int32_t>(v);
@@ -125,6 +119,15 @@ class tEndInd {
   int32_t BytesToInt(std::string_view bytes) const noexcept;
 
  private:
+  // The `N` bytes from `position`, straight from the bytes held together
+  // where they lie there; a DecodeFault unless they all lie inside.
+  template <int N>
+  void fetch(int64_t position, unsigned char* out) const {
+    if (const char* at = Buffer.heldAt(position, N))
+      std::memcpy(out, at, N);
+    else if (!Buffer.read(position, N, reinterpret_cast<char*>(out)))
+      outOfRange(position, N);
+  }
   [[noreturn]] void outOfRange(int64_t position, int width) const;
 };
 

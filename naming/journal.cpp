@@ -199,6 +199,19 @@ bool readIntent(const std::vector<std::string>& f, JournalStep& step) {
 
 }  // namespace
 
+#if !defined(_WIN32)
+namespace {
+FileIdentity identityIn(const struct stat& st) {
+  FileIdentity id;
+  id.device = static_cast<uint64_t>(st.st_dev);
+  id.inode = static_cast<uint64_t>(st.st_ino);
+  id.size = static_cast<int64_t>(st.st_size);
+  id.mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return id;
+}
+}  // namespace
+#endif
+
 std::optional<FileIdentity> identityOf(const std::string& path) {
 #if defined(_WIN32)
   std::error_code ec;
@@ -213,12 +226,7 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
 #else
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return std::nullopt;
-  FileIdentity id;
-  id.device = static_cast<uint64_t>(st.st_dev);
-  id.inode = static_cast<uint64_t>(st.st_ino);
-  id.size = static_cast<int64_t>(st.st_size);
-  id.mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  return id;
+  return identityIn(st);
 #endif
 }
 
@@ -230,12 +238,7 @@ std::optional<FileIdentity> identityOfOpen(std::FILE* file, const std::string& p
   (void)path;
   struct stat st {};
   if (::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  FileIdentity id;
-  id.device = static_cast<uint64_t>(st.st_dev);
-  id.inode = static_cast<uint64_t>(st.st_ino);
-  id.size = static_cast<int64_t>(st.st_size);
-  id.mtime = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  return id;
+  return identityIn(st);
 #endif
 }
 
