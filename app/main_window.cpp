@@ -606,13 +606,8 @@ void TfPrincipale::UpdateDisplay() {
   reNom->clear();
   imgPreview->clearPicture();
   const std::vector<size_t> rows = selectedRows();
-  // A run keeps every action disabled until it ends.
-  const bool idle = !batchRunning_;
-  acSupprimer->setEnabled(idle && !rows.empty());
-  acToutSupprimer->setEnabled(idle && !list_.empty());
-  acRenommer->setEnabled(idle && !list_.empty());
-  acAnnuler->setEnabled(idle && undoable_);
-  if (fApercu_ && idle) fApercu_->scheduleRefresh();
+  enableListActions(!rows.empty());
+  if (fApercu_ && !batchRunning_) fApercu_->scheduleRefresh();
   try {
     if (rows.size() == 1 && rows.front() < list_.size()) {
       naming_->EvaluateFile(list_.at(rows.front()));
@@ -803,6 +798,15 @@ void TfPrincipale::showProgress(size_t done, size_t total) {
   }
 }
 
+void TfPrincipale::enableListActions(bool anySelected) {
+  // A run keeps every action disabled until it ends.
+  const bool idle = !batchRunning_;
+  acSupprimer->setEnabled(idle && anySelected);
+  acToutSupprimer->setEnabled(idle && !list_.empty());
+  acRenommer->setEnabled(idle && !list_.empty());
+  acAnnuler->setEnabled(idle && undoable_);
+}
+
 void TfPrincipale::setRunning(bool running) {
   for (QWidget* part : {static_cast<QWidget*>(menuBar()), static_cast<QWidget*>(tbPrincipale), pnlFormat,
                         static_cast<QWidget*>(lbFichiers)})
@@ -815,11 +819,7 @@ void TfPrincipale::setRunning(bool running) {
     pbRenommage->setValue(0);
     sbArreter->setEnabled(true);
   } else {
-    // Nothing is selected after a run; the rest follows the list.
-    acSupprimer->setEnabled(false);
-    acToutSupprimer->setEnabled(!list_.empty());
-    acRenommer->setEnabled(!list_.empty());
-    acAnnuler->setEnabled(undoable_);
+    enableListActions(false);  // nothing is selected after a run
   }
   pbRenommage->setVisible(running);
   sbArreter->setVisible(running);
@@ -852,9 +852,7 @@ void TfPrincipale::acAnnulerExecute() {
   for (const std::string& photo : outcome.photos) list_.appendUnchecked(photo);
   refreshUndo();
   showFileList();
-  acSupprimer->setEnabled(false);
-  acToutSupprimer->setEnabled(!list_.empty());
-  acRenommer->setEnabled(!list_.empty());
+  enableListActions(false);
 }
 
 void TfPrincipale::acAProposExecute() {

@@ -99,6 +99,8 @@ class TfPrincipale final : public QMainWindow {
   // While a run lasts only the stop button takes input: the actions, the
   // boxes, the list and the menus are disabled, the progress is shown.
   void setRunning(bool running);
+  // The actions that follow the list and its selection.
+  void enableListActions(bool anySelected);
   void showProgress(size_t done, size_t total);
   void acAnnulerExecute();
   void refreshUndo();  // the undo action follows the newest journaled run

@@ -90,6 +90,12 @@ constexpr NameCase kPathCase = NameCase::FoldCase;
 constexpr NameCase kPathCase = NameCase::Exact;
 #endif
 
+// Room for `more` elements, growing geometrically however small the steps.
+template <class V>
+void roomFor(V& v, size_t more) {
+  if (v.size() + more > v.capacity()) v.reserve(std::max(v.size() + more, v.capacity() * 2));
+}
+
 }  // namespace
 
 bool hasAcceptedExtension(const std::string& path) {
@@ -149,11 +155,6 @@ struct FileList::Impl {
     pendingIds = 0;
   }
 
-  // Room for `more` entries, growing geometrically however small the steps.
-  template <class V>
-  static void roomFor(V& v, size_t more) {
-    if (v.size() + more > v.capacity()) v.reserve(std::max(v.size() + more, v.capacity() * 2));
-  }
   void reserve(size_t more) {
     roomFor(paths, more);
     roomFor(ids, more);
@@ -249,8 +250,8 @@ struct Listed {
 
 // The entries of a folder in name order (the order of the disk's listing
 // varies between file systems, and running numbers should follow the
-// photos' names), each examined relative to the open folder. False, with
-// `problem`, when it cannot be listed.
+// photos' names), each examined relative to the open folder, appended to
+// `entries`. False, with `problem`, when it cannot be listed.
 bool listFolder(const std::string& full, std::vector<Listed>& entries, std::string& problem) {
 #if defined(_WIN32)
   std::error_code ec;
@@ -285,7 +286,7 @@ bool listFolder(const std::string& full, std::vector<Listed>& entries, std::stri
   std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return a.text < b.text; });
   const int fd = ::dirfd(dir);
   const std::optional<uint64_t> device = trustedListingDevice(fd);
-  entries.reserve(entries.size() + names.size());
+  roomFor(entries, names.size());
   for (const Name& name : names) {
     Listed entry{prefix + name.text, {}};
     struct stat st;
@@ -326,12 +327,10 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
     if (found.kind == Kind::Other && given) problems.push_back({full, "not a regular file"});
     if (found.kind == Kind::Folder) {
       if (found.id && !foldersEntered.insert(*found.id).second) return;
-      std::vector<Listed> entries;
+      const size_t before = walk.size();
       std::string problem;
-      if (!listFolder(full, entries, problem)) problems.push_back({full, problem});
-      m.reserve(entries.size());
-      Impl::roomFor(walk, entries.size());
-      for (Listed& e : entries) walk.push_back(std::move(e));
+      if (!listFolder(full, walk, problem)) problems.push_back({full, problem});
+      m.reserve(walk.size() - before);
     } else if (found.kind == Kind::File && hasAcceptedExtension(full)) {
       if (found.id && m.fileIds.count(*found.id)) return;  // the same file under another name
       m.add(full, found.id);
@@ -349,7 +348,7 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
   for (size_t i = 0; i < walk.size(); ++i) {
     if (m.keys.lookup(walk[i].path)) continue;
     const std::string full = std::move(walk[i].path);
-    const Found found = walk[i].found;
+    const Found found = std::move(walk[i].found);  // `walk` may grow meanwhile
     take(full, found, false);
   }
   return problems;
