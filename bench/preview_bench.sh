@@ -13,13 +13,9 @@ root=$(cd "$here/.." && pwd)
 count=${1:-10000}
 program=${2:-${QUILLMARK_PREVIEW_BENCH:-$root/build/release/app/quillmark-preview-bench}}
 cli=${QUILLMARK_CLI:-$root/build/release/cli/quillmark-cli}
-if [[ ! -x "$program" ]]; then
-  echo "preview_bench: no program at $program (build the target quillmark-preview-bench, or pass its path)" >&2
-  exit 2
-fi
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-preview-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source "$here/common.sh"
+bench_require preview_bench "build the target quillmark-preview-bench, or pass its path" "$program"
+bench_workdir preview
 python3 "$here/make_photos.py" "$work/photos" "$count"
 
 echo "table of new names over $count photos"

@@ -13,17 +13,9 @@ count=${1:-10000}
 cli=${2:-${QUILLMARK_CLI:-$root/build/release/cli/quillmark-cli}}
 cli=$(cd "$(dirname "$cli")" && pwd)/$(basename "$cli")
 baseline=${3:-}
-for program in "$cli" ${baseline:+"$baseline"}; do
-  if [[ ! -x "$program" ]]; then
-    echo "rename_bench: no program at $program (build it, or pass its path)" >&2
-    exit 2
-  fi
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
-# The undo journals of the timed runs stay out of the user's state folder.
-export QUILLMARK_STATE_DIR="$work/state"
+source "$here/common.sh"
+bench_require rename_bench "build it, or pass its path" "$cli" ${baseline:+"$baseline"}
+bench_workdir bench
 
 python3 "$here/make_photos.py" "$work/distinct" "$count"
 python3 "$here/make_photos.py" "$work/same" "$count" --same-second

@@ -14,8 +14,8 @@ cli=$(readlink -f "${3:-$root/build/release/cli/quillmark-cli}")
 for tool in hyperfine exiv2; do
   command -v "$tool" >/dev/null || { echo "report_bench: $tool is missing (apt-get install -y $tool)" >&2; exit 2; }
 done
-work=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-report-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+source "$here/common.sh"
+bench_workdir report-bench
 mkdir "$work/photos"
 mapfile -t photos < <(ls "$source_dir"/*.jpg)
 [ ${#photos[@]} -gt 0 ] || { echo "report_bench: no JPEG in $source_dir" >&2; exit 2; }

@@ -16,17 +16,9 @@ count=${1:-10000}
 build=${2:-$root/build/release}
 cli=$build/cli/quillmark-cli
 window=$build/app/quillmark-window-bench
-for program in "$cli" "$window"; do
-  if [[ ! -x "$program" ]]; then
-    echo "window_bench: no program at $program (build it, or pass the build folder)" >&2
-    exit 2
-  fi
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/quillmark-window-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
-# The undo journals of the timed runs stay out of the user's state folder.
-export QUILLMARK_STATE_DIR="$work/state"
+source "$here/common.sh"
+bench_require window_bench "build it, or pass the build folder" "$cli" "$window"
+bench_workdir window-bench
 export QT_QPA_PLATFORM=offscreen
 
 python3 "$here/make_photos.py" "$work/photos" "$count"
