@@ -97,14 +97,23 @@ class WalkPathEntry {
 
 tDirectoryEntry ReadDirectoryEntry(const tEndInd& reader, int64_t position) {
   tDirectoryEntry e;
-  e.Tag = static_cast<uint16_t>(reader.Read16(position));
-  e.Type = reader.Read16(position + 2);
-  e.Count = reader.Read32(position + 4);
+  // Nearly always the twelve bytes lie together in memory and are decoded
+  // there; otherwise field by field, each read faulting where it would.
+  const auto* at = reinterpret_cast<const unsigned char*>(reader.Buffer.heldAt(position, 12));
+  const bool big = reader.BigEndian;
+  auto get16 = [&](int i) { return big ? at[i] << 8 | at[i + 1] : at[i + 1] << 8 | at[i]; };
+  auto get32 = [&](int i) {
+    return static_cast<int32_t>(static_cast<uint32_t>(get16(big ? i : i + 2)) << 16 |
+                                static_cast<uint32_t>(get16(big ? i + 2 : i)));
+  };
+  e.Tag = static_cast<uint16_t>(at ? get16(0) : reader.Read16(position));
+  e.Type = at ? get16(2) : reader.Read16(position + 2);
+  e.Count = at ? get32(4) : reader.Read32(position + 4);
   if (e.Count < 0) throw DecodeFault("Range check error: negative element count");
   e.Size = int64_t{typeSizeOf(e.Type)} * e.Count;
   e.Field = position + 8;
   if (e.Size > 4) {
-    e.Offset = reader.Read32(position + 8);
+    e.Offset = at ? get32(8) : reader.Read32(position + 8);
     if (e.Offset < 0) throw DecodeFault("Range check error: negative value offset");
   }
   return e;

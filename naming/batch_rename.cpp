@@ -111,8 +111,8 @@ class Batch {
     if (outcome.stopped) {
       std::vector<std::string> rest;
       while (!list.empty()) rest.push_back(list.takeFirst());
-      for (const std::string& p : failed_) list.appendUnchecked(p);
-      for (const std::string& p : rest) list.appendUnchecked(p);
+      for (std::string& p : failed_) list.appendUnchecked(std::move(p));
+      for (std::string& p : rest) list.appendUnchecked(std::move(p));
       WriteTitle(log_, "Renommage arrêté");
       WriteLine(log_,
                 std::to_string(outcome.renamed) + " renommés, " + std::to_string(outcome.unchanged) +
@@ -122,11 +122,11 @@ class Batch {
       return;
     }
     if (!failed_.empty()) {
-      for (const std::string& p : failed_) list.appendUnchecked(p);
+      for (std::string& p : failed_) list.appendUnchecked(std::move(p));
       WriteTitle(log_, "Des erreurs ont été rencontrées");
     } else {
       WriteTitle(log_, "Tout a été renommé");
-      for (const std::string& p : renamed_) list.appendUnchecked(p);
+      for (std::string& p : renamed_) list.appendUnchecked(std::move(p));
     }
   }
 

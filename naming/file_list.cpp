@@ -127,8 +127,13 @@ struct FileList::Impl {
   mutable std::vector<Identity> ids;
   size_t pendingIds = 0;
   mutable size_t head = 0;
+  // The index of the entries, for the duplicate tests. A batch takes every
+  // entry out and may put as many back, and nothing asks the index
+  // meanwhile: those changes only mark it stale, and it is built again from
+  // the entries when it is next needed.
   NameMap<uint32_t, kPathCase> keys;  // how many entries have each path
   std::unordered_multiset<FileId, FileIdHash> fileIds;
+  bool indexed = true;
 
   size_t size() const { return paths.size() - head; }
 
@@ -149,10 +154,26 @@ struct FileList::Impl {
       const Found found = inspect(paths[index]);
       if (found.kind == Kind::File && found.id) {
         ids[index].id = found.id;
-        fileIds.insert(*found.id);
+        if (indexed) fileIds.insert(*found.id);
       }
     }
     pendingIds = 0;
+  }
+
+  void ensureIndex() {
+    if (indexed) return;
+    keys = {};
+    fileIds.clear();
+    keys.reserve(size());
+    fileIds.reserve(size());
+    for (size_t index = head; index < paths.size(); ++index) {
+      if (uint32_t* n = keys.lookup(paths[index]))
+        ++*n;
+      else
+        keys.set(paths[index], 1);
+      if (ids[index]) fileIds.insert(*ids[index]);
+    }
+    indexed = true;
   }
 
   void reserve(size_t more) {
@@ -162,18 +183,21 @@ struct FileList::Impl {
     fileIds.reserve(fileIds.size() + more);
   }
 
-  void add(const std::string& path, std::optional<FileId> id) {
-    paths.push_back(path);
+  void add(std::string path, std::optional<FileId> id) {
+    paths.push_back(std::move(path));
     ids.push_back(Identity{id, false});
-    if (uint32_t* n = keys.lookup(path))
+    if (!indexed) return;
+    const std::string& added = paths.back();
+    if (uint32_t* n = keys.lookup(added))
       ++*n;
     else
-      keys.set(path, 1);
+      keys.set(added, 1);
     if (id) fileIds.insert(*id);
   }
 
   // Forgets the index entry of a list entry that is being removed.
   void forget(size_t index) {
+    if (!indexed) return;
     if (uint32_t* n = keys.lookup(paths[index]); n && --*n == 0) keys.erase(paths[index]);
     if (ids[index]) {
       auto f = fileIds.find(*ids[index]);
@@ -314,6 +338,7 @@ bool listFolder(const std::string& full, std::vector<Listed>& entries, std::stri
 std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
   Impl& m = *impl_;
   m.resolveIds();
+  m.ensureIndex();
   std::vector<PathProblem> problems;
   std::unordered_set<FileId, FileIdHash> foldersEntered;  // link cycles
   m.reserve(paths.size());
@@ -367,12 +392,15 @@ const std::string& FileList::at(size_t i) const {
   return impl_->paths[impl_->head + i];
 }
 
-bool FileList::contains(const std::string& path) const { return impl_->keys.lookup(path) != nullptr; }
+bool FileList::contains(const std::string& path) const {
+  impl_->ensureIndex();
+  return impl_->keys.lookup(path) != nullptr;
+}
 
 std::string FileList::takeFirst() {
   Impl& m = *impl_;
   if (m.size() == 0) throw std::out_of_range("FileList::takeFirst on an empty list");
-  m.forget(m.head);
+  m.indexed = false;
   std::string first = std::move(m.paths[m.head]);
   ++m.head;
   if (m.head == m.paths.size()) {
@@ -412,8 +440,9 @@ void FileList::clear() {
   impl_ = new Impl;
 }
 
-void FileList::appendUnchecked(const std::string& path) {
-  impl_->add(path, std::nullopt);
+void FileList::appendUnchecked(std::string path) {
+  impl_->indexed = false;
+  impl_->add(std::move(path), std::nullopt);
   impl_->ids.back().pending = true;
   ++impl_->pendingIds;
 }

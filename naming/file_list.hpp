@@ -45,7 +45,7 @@ class FileList {
   std::string takeFirst();                           // removes and returns the first entry
   void removeIndices(std::vector<size_t> indices);   // selection removal
   void clear();
-  void appendUnchecked(const std::string& path);     // batch refill: no checks
+  void appendUnchecked(std::string path);            // batch refill: no checks
 
  private:
   struct Impl;

@@ -45,7 +45,10 @@ class NameMap {
 
   // Sets the value of `name`, adding it if needed; where it is kept.
   Value& set(std::string_view name, Value value) {
-    if ((used_ + removed_ + 1) * 4 > slots_.size() * 3) grow(std::max<size_t>(used_ * 2, 32));
+    // A table full of removed names (a folder's listing as its files are
+    // renamed) is rebuilt at its size; one full of names doubles.
+    if ((used_ + removed_ + 1) * 4 > slots_.size() * 3)
+      grow(std::max<size_t>(removed_ * 2 > used_ ? used_ + 1 : used_ * 2, 32));
     const uint32_t h = hashOf(name);
     size_t reuse = slots_.size();
     for (size_t i = h & mask_;; i = (i + 1) & mask_) {
