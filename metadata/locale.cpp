@@ -135,11 +135,18 @@ std::string formatFloat(std::string_view format, double value, char decimalSepar
 }
 
 std::string formatZeroPadded(long long value, int digits) {
-  bool neg = value < 0;
-  unsigned long long mag = neg ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
-  std::string s = std::to_string(mag);
-  if (static_cast<int>(s.size()) < digits) s.insert(0, digits - s.size(), '0');
-  return neg ? "-" + s : s;
+  const bool neg = value < 0;
+  const unsigned long long mag =
+      neg ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+  char text[24];
+  const size_t length = static_cast<size_t>(std::to_chars(text, text + sizeof text, mag).ptr - text);
+  const size_t zeros = digits > 0 && static_cast<size_t>(digits) > length ? static_cast<size_t>(digits) - length : 0;
+  std::string s;
+  s.reserve((neg ? 1 : 0) + zeros + length);
+  if (neg) s += '-';
+  s.append(zeros, '0');
+  s.append(text, length);
+  return s;
 }
 
 }  // namespace meta

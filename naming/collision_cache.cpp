@@ -52,9 +52,9 @@ struct CollisionCache::Impl {
   std::string paths;
 
   uint32_t familyOf(const std::string& key) {
-    if (const uint32_t* id = familyIds.lookup(key)) return *id;
-    families.emplace_back();
-    return familyIds.set(key, static_cast<uint32_t>(families.size() - 1));
+    const auto [id, added] = familyIds.emplace(key, static_cast<uint32_t>(families.size()));
+    if (added) families.emplace_back();
+    return *id;
   }
 
   std::string_view pathOf(const Entry& e) const { return std::string_view(paths).substr(e.pathAt, e.pathLength); }
@@ -67,19 +67,15 @@ struct CollisionCache::Impl {
   }
 
   void record(uint32_t family, Counter counter, const std::string& path) {
-    uint32_t* first = firstEntry.lookup(path);
-    for (uint32_t i = first ? *first : 0; i != 0; i = entries[i - 1].next)
+    uint32_t* first = firstEntry.emplace(path, 0).first;  // 0: no entry yet
+    for (uint32_t i = *first; i != 0; i = entries[i - 1].next)
       if (entries[i - 1].family == family && entries[i - 1].counter == counter) return;
     if (entries.size() >= UINT32_MAX - 1 || paths.size() + path.size() >= UINT32_MAX)
       throw std::length_error("collision cache");
-    entries.push_back({family, first ? *first : 0, counter, static_cast<uint32_t>(paths.size()),
+    entries.push_back({family, *first, counter, static_cast<uint32_t>(paths.size()),
                        static_cast<uint32_t>(path.size())});
     paths += path;
-    const auto index = static_cast<uint32_t>(entries.size());
-    if (first)
-      *first = index;
-    else
-      firstEntry.set(path, index);
+    *first = static_cast<uint32_t>(entries.size());
   }
 
   // The smallest counter below `top` at which the family's candidate is the

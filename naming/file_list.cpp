@@ -167,10 +167,7 @@ struct FileList::Impl {
     keys.reserve(size());
     fileIds.reserve(size());
     for (size_t index = head; index < paths.size(); ++index) {
-      if (uint32_t* n = keys.lookup(paths[index]))
-        ++*n;
-      else
-        keys.set(paths[index], 1);
+      ++*keys.emplace(paths[index], 0).first;
       if (ids[index]) fileIds.insert(*ids[index]);
     }
     indexed = true;
@@ -187,11 +184,7 @@ struct FileList::Impl {
     paths.push_back(std::move(path));
     ids.push_back(Identity{id, false});
     if (!indexed) return;
-    const std::string& added = paths.back();
-    if (uint32_t* n = keys.lookup(added))
-      ++*n;
-    else
-      keys.set(added, 1);
+    ++*keys.emplace(paths.back(), 0).first;
     if (id) fileIds.insert(*id);
   }
 

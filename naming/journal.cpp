@@ -248,15 +248,21 @@ namespace {
 // included, written as %XX, appended to `out`.
 void appendEscaped(std::string& out, std::string_view path) {
   static const char* kHex = "0123456789ABCDEF";
-  for (char c : path) {
+  auto plain = [](char c) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 0x21 && u <= 0x7E && c != '%') {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-    }
+    return u >= 0x21 && u <= 0x7E && c != '%';
+  };
+  // Runs of plain characters (most paths are one) go in at once.
+  size_t i = 0;
+  while (i < path.size()) {
+    size_t run = i;
+    while (run < path.size() && plain(path[run])) ++run;
+    out.append(path.data() + i, run - i);
+    if (run == path.size()) break;
+    const unsigned char u = static_cast<unsigned char>(path[run]);
+    const char escaped[3] = {'%', kHex[u >> 4], kHex[u & 15]};
+    out.append(escaped, 3);
+    i = run + 1;
   }
 }
 

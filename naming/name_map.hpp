@@ -9,6 +9,7 @@
 // is kept).
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <stdexcept>
 #include <string_view>
@@ -45,6 +46,14 @@ class NameMap {
 
   // Sets the value of `name`, adding it if needed; where it is kept.
   Value& set(std::string_view name, Value value) {
+    const auto [kept, added] = emplace(name, value);
+    if (!added) *kept = value;
+    return *kept;
+  }
+
+  // Adds `name` with `value` unless it is there already: where its value is
+  // kept (until the next addition), and whether it was added.
+  std::pair<Value*, bool> emplace(std::string_view name, Value value) {
     // A table full of removed names (a folder's listing as its files are
     // renamed) is rebuilt at its size; one full of names doubles.
     if ((used_ + removed_ + 1) * 4 > slots_.size() * 3)
@@ -61,16 +70,13 @@ class NameMap {
         if (reuse == slots_.size()) reuse = i;
         continue;
       }
-      if (s.hash == h && same(nameOf(s), name)) {
-        s.value = value;
-        return s.value;
-      }
+      if (s.hash == h && same(nameOf(s), name)) return {&s.value, false};
     }
     Slot& s = slots_[reuse];
     if (s.state == kRemoved) --removed_;
     s = Slot{h, store(name), static_cast<uint32_t>(name.size()), kUsed, value};
     ++used_;
-    return s.value;
+    return {&s.value, true};
   }
 
   void erase(std::string_view name) {
@@ -117,9 +123,35 @@ class NameMap {
     if constexpr (Case == NameCase::FoldCase) return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     return c;
   }
+  // Up to eight bytes of a name as one word, the rest zero.
+  static uint64_t wordAt(const char* p, size_t n) {
+    uint64_t w = 0;
+    std::memcpy(&w, p, n);
+    return w;
+  }
+  // The ASCII capitals of a word made small, eight bytes at once: a byte
+  // gets bit 5 when it lies in 'A'..'Z' (bytes of 0x80 and up are left).
+  static uint64_t foldedWord(uint64_t w) {
+    if constexpr (Case == NameCase::FoldCase) {
+      constexpr uint64_t kHigh = 0x8080808080808080ull;
+      const uint64_t low = w & ~kHigh;
+      const uint64_t fromA = low + 0x3F3F3F3F3F3F3F3Full;  // high bit where the byte is 'A' or above
+      const uint64_t pastZ = low + 0x2525252525252525ull;  // high bit where it is above 'Z'
+      return w | ((fromA & ~pastZ & ~w & kHigh) >> 2);
+    }
+    return w;
+  }
+  // Eight bytes a step, each step a multiply; a final mix so that the low
+  // bits, which pick the slot, depend on every byte.
   static uint32_t hashOf(std::string_view name) {
-    uint64_t h = 14695981039346656037ull;  // FNV-1a, then folded to 32 bits
-    for (char c : name) h = (h ^ static_cast<unsigned char>(folded(c))) * 1099511628211ull;
+    constexpr uint64_t kStep = 0xBF58476D1CE4E5B9ull;
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ name.size();
+    size_t i = 0;
+    for (; i + 8 <= name.size(); i += 8) h = (h ^ foldedWord(wordAt(name.data() + i, 8))) * kStep;
+    if (i < name.size()) h = (h ^ foldedWord(wordAt(name.data() + i, name.size() - i))) * kStep;
+    h ^= h >> 31;
+    h *= 0x94D049BB133111EBull;
+    h ^= h >> 29;
     return static_cast<uint32_t>(h ^ (h >> 32));
   }
   static bool same(std::string_view a, std::string_view b) {
