@@ -74,9 +74,13 @@ std::string asciiText(const ByteString& raw) {
 // Text of an UNDEFINED value: quoted, cut before its first zero byte.
 std::string undefinedText(const ByteString& raw) { return '"' + asciiText(raw) + '"'; }
 
-int32_t toPosition(int64_t position) {
+[[noreturn]] void refusePosition(int64_t position) {
+  throw DecodeFault("Directory offset out of range: " + std::to_string(position));
+}
+
+inline int32_t toPosition(int64_t position) {
   if (position < std::numeric_limits<int32_t>::min() || position > std::numeric_limits<int32_t>::max())
-    throw DecodeFault("Directory offset out of range: " + std::to_string(position));
+    refusePosition(position);
   return static_cast<int32_t>(position);
 }
 

@@ -451,11 +451,7 @@ std::string wholeText(double value) { return formatFloat("%0.0f", value); }
 
 }  // namespace
 
-int32_t typeSizeOf(int32_t type) {
-  if (type < 0 || type >= static_cast<int32_t>(TypeSize.size()))
-    throw DecodeFault("Range check error: value type " + std::to_string(type));
-  return TypeSize[static_cast<size_t>(type)];
-}
+void refuseTypeCode(int32_t type) { throw DecodeFault("Range check error: value type " + std::to_string(type)); }
 
 const std::vector<TTagEntry>& ExifTagTable() {
   static const std::vector<TTagEntry> table = completedTable(kExifRows, std::size(kExifRows));

@@ -76,7 +76,11 @@ enum TiffType : uint16_t {
   SSHORT = 8, SLONG = 9, SRATIONAL = 10, FLOAT = 11, DOUBLE = 12
 };
 // Bytes per element; a DecodeFault for a type code above 12.
-int32_t typeSizeOf(int32_t type);
+[[noreturn]] void refuseTypeCode(int32_t type);
+inline int32_t typeSizeOf(int32_t type) {
+  if (type < 0 || type >= static_cast<int32_t>(TypeSize.size())) refuseTypeCode(type);
+  return TypeSize[static_cast<size_t>(type)];
+}
 
 // The directory a stored row comes from (TTagEntry::Directory): the main
 // and Exif directories, the GPS directory, the interoperability directory.

@@ -1,5 +1,7 @@
 #include "naming/naming.hpp"
 
+#include <charconv>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -69,48 +71,111 @@ std::string asNamePart(std::string text) {
   return text;
 }
 
-// A name whose extension is not the source's (letter case aside) takes the
-// source extension as written in the source path.
-std::string withSourceExtension(std::string candidate, const std::string& sourceExtension) {
-  if (meta::equalsIgnoreCase(meta::extensionOf(candidate), sourceExtension)) return candidate;
-  return meta::replaceExtension(candidate, sourceExtension);
+// Where the file name of a path starts: after its last separator.
+size_t nameStartIn(std::string_view path) {
+  for (size_t i = path.size(); i-- > 0;)
+    if (meta::isPathSeparator(path[i])) return i + 1;
+  return 0;
 }
 
+// The extension of a path as a view: the part from the last dot of its file
+// name, dot included, or empty.
+std::string_view extensionIn(std::string_view path) {
+  for (size_t i = path.size(); i-- > 0;) {
+    if (path[i] == '.') return path.substr(i);
+    if (meta::isPathSeparator(path[i])) break;
+  }
+  return {};
+}
+
+// `path` with its extension replaced by `extension`, written over `out`.
+void assignWithExtension(std::string& out, std::string_view path, std::string_view extension) {
+  const std::string_view stem = path.substr(0, path.size() - extensionIn(path).size());
+  out.assign(stem);
+  out += extension;
+}
+
+// A name whose extension is not the source's (letter case aside) takes the
+// source extension as written in the source path.
+void takeSourceExtension(std::string& candidate, std::string_view sourceExtension) {
+  const std::string_view extension = extensionIn(candidate);
+  if (meta::equalsIgnoreCase(extension, sourceExtension)) return;
+  candidate.resize(candidate.size() - extension.size());
+  candidate += sourceExtension;
+}
+
+template <class T>
+void appendNumber(std::string& out, T value) {
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+}  // namespace
+
 // A composed name split at its running numbers: pieces[0], number,
-// pieces[1], number, ... pieces[n]. The folder starts pieces[0].
-struct NameTemplate {
+// pieces[1], number, ... pieces[count - 1]. The folder starts pieces[0].
+// One template serves file after file, its texts keeping their room.
+struct TNaming::NameTemplate {
   std::vector<std::string> pieces;
+  size_t count = 0;
   std::string sourceExtension;
   int digits = 1;
+  std::string first;      // candidate(1)
+  std::string familyKey;  // identifies the candidate function (see CollisionCache)
 
-  bool usesNumber() const { return pieces.size() > 1; }
+  void start(std::string_view folder) {
+    count = 0;
+    addPiece();
+    pieces[0].assign(folder);
+  }
+  void addPiece() {
+    if (count == pieces.size()) pieces.emplace_back();
+    pieces[count++].clear();
+  }
+  std::string& last() { return pieces[count - 1]; }
+  bool usesNumber() const { return count > 1; }
 
+  void candidateInto(Counter counter, std::string& name) const {
+    const std::string number = meta::formatZeroPadded(static_cast<long long>(counter), digits);
+    name.assign(pieces[0]);
+    for (size_t i = 1; i < count; ++i) {
+      name += number;
+      name += pieces[i];
+    }
+    takeSourceExtension(name, sourceExtension);
+  }
   std::string candidate(Counter counter) const {
-    std::string number = meta::formatZeroPadded(static_cast<long long>(counter), digits);
-    std::string name = pieces[0];
-    for (size_t i = 1; i < pieces.size(); ++i) name += number + pieces[i];
-    return withSourceExtension(std::move(name), sourceExtension);
+    std::string name;
+    candidateInto(counter, name);
+    return name;
   }
 
-  // Identifies the candidate function (see CollisionCache).
-  std::string familyKey() const {
-    std::string key =
-        std::to_string(digits) + '|' + std::to_string(sourceExtension.size()) + ':' + sourceExtension;
-    for (const std::string& p : pieces) key += '|' + std::to_string(p.size()) + ':' + p;
-    return key;
+  void makeFamilyKey() {
+    familyKey.clear();
+    appendNumber(familyKey, digits);
+    familyKey += '|';
+    appendNumber(familyKey, sourceExtension.size());
+    familyKey += ':';
+    familyKey += sourceExtension;
+    for (size_t i = 0; i < count; ++i) {
+      familyKey += '|';
+      appendNumber(familyKey, pieces[i].size());
+      familyKey += ':';
+      familyKey += pieces[i];
+    }
   }
 
   // True when every running number falls after the extension dot of the
   // name. Numbers hold neither dots nor separators, so the dot is found in
   // the pieces alone; only then can two counters give the same name.
   bool numbersOnlyInExtension(size_t& dot) const {
-    const std::string& first = pieces[0];
-    for (size_t i = pieces.size(); i-- > 1;)
+    const std::string& head = pieces[0];
+    for (size_t i = count; i-- > 1;)
       for (char ch : pieces[i])
         if (ch == '.' || meta::isPathSeparator(ch)) return false;
-    for (size_t j = first.size(); j-- > 0;) {
-      if (meta::isPathSeparator(first[j])) return false;
-      if (first[j] == '.') {
+    for (size_t j = head.size(); j-- > 0;) {
+      if (meta::isPathSeparator(head[j])) return false;
+      if (head[j] == '.') {
         dot = j;
         return true;
       }
@@ -119,9 +184,10 @@ struct NameTemplate {
   }
 };
 
-}  // namespace
+TNaming::TNaming(meta::TimgData& reader, FileSystem& fs)
+    : reader_(reader), fs_(&fs), name_(std::make_unique<NameTemplate>()) {}
 
-TNaming::TNaming(meta::TimgData& reader, FileSystem& fs) : reader_(reader), fs_(&fs) {}
+TNaming::~TNaming() = default;
 
 void TNaming::ResetValues(bool withLiterals) {
   for (std::string& value : ElementValues) value.clear();
@@ -147,23 +213,26 @@ void TNaming::EvaluateFile(const std::string& path, CollisionCache* cache) {
   reader_.ReadFile(path);
   ResetValues(false);
 
-  ElementValues[rowNAME] = meta::stripExtension(meta::fileNameOf(path));
-  ElementValues[rowEXT] = meta::toLower(meta::extensionOf(path));
+  const std::string_view extension = extensionIn(path);
+  const size_t nameStart = nameStartIn(path);
+  ElementValues[rowNAME].assign(path, nameStart, path.size() - extension.size() - nameStart);
+  ElementValues[rowEXT] = meta::toLower(extension);
   ElementValues[rowTEXT] = UserText();
 
   if (reader_.HasExif()) {
     // Facts the decoder did not find keep their initial values: empty texts, 0.
-    std::string date, make, model;
+    static const std::string kNone;
+    const std::string *date = &kNone, *make = &kNone, *model = &kNone;
     int32_t width = 0, height = 0, flash = 0;
     if (const meta::TImageInfo* info = reader_.ExifInfo.get()) {
-      date = info->DateTimeText;
-      make = info->CameraMake;
-      model = info->CameraModel;
+      date = &info->DateTimeText;
+      make = &info->CameraMake;
+      model = &info->CameraModel;
       width = info->Width;
       height = info->Height;
       flash = info->FlashValue;
     }
-    takeDate(date, ElementValues);
+    takeDate(*date, ElementValues);
     const meta::DateParts file = reader_.FileTime.toParts();
     ElementValues[rowFYEAR] = meta::formatZeroPadded(file.year, 4);
     ElementValues[rowFMONTH] = meta::formatZeroPadded(file.month, 2);
@@ -174,8 +243,8 @@ void TNaming::EvaluateFile(const std::string& path, CollisionCache* cache) {
     ElementValues[rowWIDTH] = meta::formatZeroPadded(width, 4);
     ElementValues[rowHEIGHT] = meta::formatZeroPadded(height, 4);
     ElementValues[rowFLASH] = (flash & 1) ? "F" : "N";
-    ElementValues[rowMAKER] = asNamePart(make);
-    ElementValues[rowMODEL] = asNamePart(model);
+    ElementValues[rowMAKER] = asNamePart(*make);
+    ElementValues[rowMODEL] = asNamePart(*model);
   }
 
   ComposeNewName(path, cache);
@@ -183,49 +252,60 @@ void TNaming::EvaluateFile(const std::string& path, CollisionCache* cache) {
 
 void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
   OldPath = path;
-  OldTextPath = meta::replaceExtension(path, kCompanionExtension);
+  assignWithExtension(OldTextPath, path, kCompanionExtension);
   NewPath.clear();
   NewTextPath.clear();
 
-  NameTemplate name;
-  name.pieces.push_back(meta::folderOf(path));
-  name.sourceExtension = meta::extensionOf(path);
+  NameTemplate& name = *name_;
+  name.start(std::string_view(path).substr(0, nameStartIn(path)));
+  name.sourceExtension.assign(extensionIn(path));
   name.digits = DigitCount();
   NameComplete = true;
   for (int32_t i = 0; i < Format.ItemCount; ++i) {
     const int32_t item = Format.Items[static_cast<size_t>(i)];
     if (item <= 0) {
-      name.pieces.back() += Format.Literals.at(static_cast<size_t>(-static_cast<int64_t>(item)));
+      name.last() += Format.Literals.at(static_cast<size_t>(-static_cast<int64_t>(item)));
     } else if (item == kNumberCode) {
-      name.pieces.emplace_back();
+      name.addPiece();
     } else {
       const int row = ElementRowOf(item);
       const std::string& value = ElementValues[static_cast<size_t>(row)];
       if (value.empty() && !FormatElementTable[static_cast<size_t>(row)].Optional) NameComplete = false;
-      name.pieces.back() += value;
+      name.last() += value;
     }
   }
   if (!NameComplete) return;
   // A name without anything before its extension would be a hidden file
   // such as ".jpg": there is not enough to name the photo by.
-  const std::string first = name.candidate(1);
-  if (meta::stripExtension(meta::fileNameOf(first)).empty()) {
+  name.candidateInto(1, name.first);
+  const std::string& first = name.first;
+  if (first.size() - nameStartIn(first) == extensionIn(first).size()) {
     NameComplete = false;
     return;
   }
 
-  const CandidateOf candidate = [&name, &first](Counter c) { return c == 1 ? first : name.candidate(c); };
+  const CandidateOf candidate = [&name](Counter c) { return c == 1 ? name.first : name.candidate(c); };
   auto isFree = [&](const std::string& p) { return p == path || !fs_->fileExists(p); };
-  std::string chosen = first;
   size_t dot = 0;
   if (!name.usesNumber()) {
     // No running number, no loop: the name may be taken, the rename says so.
+    NewPath = first;
   } else if (!name.numbersOnlyInExtension(dot)) {
     // Every counter gives another name, so the search ends at the first free one.
-    Counter c = cache ? cache->firstFree(name.familyKey(), path, candidate, *fs_)
-                      : firstFreeCounter(path, candidate, *fs_);
-    if (c != 1) chosen = candidate(c);
-  } else if (!isFree(chosen)) {
+    Counter c = 1;
+    if (cache) {
+      name.makeFamilyKey();
+      c = cache->firstFree(name.familyKey, path, candidate, *fs_);
+    } else {
+      c = firstFreeCounter(path, candidate, *fs_);
+    }
+    if (c == 1)
+      NewPath = first;
+    else
+      name.candidateInto(c, NewPath);
+  } else if (isFree(first)) {
+    NewPath = first;
+  } else {
     // The numbers lie in an extension that the source extension replaces:
     // nearly every counter gives the same name `base`. Only a counter whose
     // digits spell the source extension (".jp2" with "[NAME].jp[NUMBER]")
@@ -233,9 +313,9 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
     // end; the name stays `base`, an existing file, which the rename refuses.
     const std::string base = name.pieces[0].substr(0, dot) + name.sourceExtension;
     std::optional<Counter> special;
-    const size_t numbers = name.pieces.size() - 1;
+    const size_t numbers = name.count - 1;
     size_t fixed = name.pieces[0].size() - dot;
-    for (size_t i = 1; i < name.pieces.size(); ++i) fixed += name.pieces[i].size();
+    for (size_t i = 1; i < name.count; ++i) fixed += name.pieces[i].size();
     const size_t length = name.sourceExtension.size();
     if (length > fixed && (length - fixed) % numbers == 0) {
       const size_t width = (length - fixed) / numbers;
@@ -250,13 +330,11 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
     // Counter 1 was not free. When it gave `special`, counter 2 gives `base`,
     // free or not. Otherwise `base` was taken and only `special` can be free.
     if (special && *special != 1 && isFree(candidate(*special)))
-      chosen = candidate(*special);
+      NewPath = candidate(*special);
     else
-      chosen = base;
+      NewPath = base;
   }
-
-  NewPath = chosen;
-  NewTextPath = meta::replaceExtension(chosen, kCompanionExtension);
+  assignWithExtension(NewTextPath, NewPath, kCompanionExtension);
 }
 
 }  // namespace naming

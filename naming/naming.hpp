@@ -4,6 +4,7 @@
 // verdict and the companion text file names.
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "metadata/image_reader.hpp"
@@ -18,6 +19,9 @@ class TNaming {
  public:
   // reader: the one image-data container, reused for every file (not owned).
   TNaming(meta::TimgData& reader, FileSystem& fs);
+  ~TNaming();
+  TNaming(const TNaming&) = delete;
+  TNaming& operator=(const TNaming&) = delete;
 
   // Parse result of the current format.
   TParsedFormat Format;
@@ -52,8 +56,10 @@ class TNaming {
   void UseFiles(FileSystem& fs) { fs_ = &fs; }
 
  private:
+  struct NameTemplate;
   meta::TimgData& reader_;
   FileSystem* fs_;
+  std::unique_ptr<NameTemplate> name_;  // the composition's texts, reused from file to file
 };
 
 }  // namespace naming
