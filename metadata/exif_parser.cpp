@@ -189,18 +189,25 @@ void TImageInfo::parseEntry(int64_t position, int32_t base, int32_t kind, int32_
   const int64_t v = entry.Size > 4 ? int64_t{entry.Offset} + base : entry.Field;
   // Nothing after this point can fault for an entry that gives no fact
   // (the renderers are a boundary of their own).
-  if (FactsOnly && kind != kPreviewDirectory && !feedsFacts(entry.Tag)) return;
+  if (!FactsOnly)
+    storeEntry(entry, v, base, kind, bound);
+  else if (kind == kPreviewDirectory || feedsFacts(entry.Tag))
+    captureFactsOf(entry, v, base, kind, bound);
+}
+
+void TImageInfo::captureFactsOf(const tDirectoryEntry& entry, int64_t v, int32_t base, int32_t kind, int32_t bound) {
   const ByteString raw = copyClamped(Buffer, v, entry.Size);
   const int32_t valuePos = static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
-  if (FactsOnly) {
-    // The facts read from a value's text are the maker, the model and the
-    // date; the others come from its bytes.
-    const bool textFact = kind != kPreviewDirectory && feedsFactsAsText(entry.Tag);
-    captureFacts(entry.Tag, entry.Type, raw, valuePos, base, kind, bound,
-                 textFact ? valueText(FindRowOf(entry.Tag, kind), raw, entry.Type) : std::string());
-    return;
-  }
+  // The facts read from a value's text are the maker, the model and the
+  // date; the others come from its bytes.
+  const bool textFact = kind != kPreviewDirectory && feedsFactsAsText(entry.Tag);
+  captureFacts(entry.Tag, entry.Type, raw, valuePos, base, kind, bound,
+               textFact ? valueText(FindRowOf(entry.Tag, kind), raw, entry.Type) : std::string());
+}
 
+void TImageInfo::storeEntry(const tDirectoryEntry& entry, int64_t v, int32_t base, int32_t kind, int32_t bound) {
+  const ByteString raw = copyClamped(Buffer, v, entry.Size);
+  const int32_t valuePos = static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
   const TTagEntry& found = FindRowOf(entry.Tag, kind);
   std::string text = valueText(found, raw, entry.Type);
   // Step 8: the 8-byte character-code prefix and the last byte dropped.

@@ -90,6 +90,9 @@ class TImageInfo : public tEndInd {
   bool decodeMakerNote();
   std::string valueText(const TTagEntry& row, const ByteString& raw, int32_t type);
   void parseEntry(int64_t position, int32_t base, int32_t kind, int32_t bound);
+  // An entry's value `v` (a position), kept as a row with its facts, or for its facts alone.
+  void storeEntry(const tDirectoryEntry& entry, int64_t v, int32_t base, int32_t kind, int32_t bound);
+  void captureFactsOf(const tDirectoryEntry& entry, int64_t v, int32_t base, int32_t kind, int32_t bound);
   void captureFacts(uint16_t tag, int32_t type, const ByteString& raw, int32_t valuePos, int32_t base,
                     int32_t kind, int32_t bound, const std::string& text);
   std::vector<int32_t> walkPath_;  // directory positions on the current walk (cycle guard)

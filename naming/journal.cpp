@@ -401,6 +401,20 @@ std::vector<RunRecord> listRuns(const std::string& stateRoot) {
   return runs;
 }
 
+namespace {
+
+// Older runs beyond the number kept go; their names sort by time.
+void removeOldRuns(const fs::path& runs) {
+  std::error_code ec;
+  std::vector<fs::path> all;
+  for (fs::directory_iterator it(runs, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_directory(ec)) all.push_back(it->path());
+  std::sort(all.begin(), all.end());
+  for (size_t i = 0; i + kRunsKept < all.size(); ++i) fs::remove_all(all[i], ec);
+}
+
+}  // namespace
+
 std::unique_ptr<Journal> Journal::create(const std::string& stateRoot, std::string& problem) {
   const fs::path runs = fs::path(stateRoot) / "runs";
   std::error_code ec;
@@ -420,16 +434,20 @@ std::unique_ptr<Journal> Journal::create(const std::string& stateRoot, std::stri
   }
   j->append(std::string(kMagic) + "\n" + "run " + j->id_ + ' ' + std::to_string(nowSeconds()) + "\n");
 
-  // Older runs beyond the number kept go; their names sort by time.
-  std::vector<fs::path> all;
-  for (fs::directory_iterator it(runs, ec), end; !ec && it != end; it.increment(ec))
-    if (it->is_directory(ec)) all.push_back(it->path());
-  std::sort(all.begin(), all.end());
-  for (size_t i = 0; i + kRunsKept < all.size(); ++i) fs::remove_all(all[i], ec);
+  // Older runs beyond the number kept go, beside the run (removing a big
+  // journal takes the file system a while); the journal waits for it at its end.
+  j->pruner_ = std::thread([runs] {
+    try {
+      removeOldRuns(runs);
+    } catch (const std::exception&) {
+      // Housekeeping alone: the runs stay for the next time.
+    }
+  });
   return j;
 }
 
 Journal::~Journal() {
+  if (pruner_.joinable()) pruner_.join();
   flush();
   unmap();
   if (fd_ >= 0) closeFd(fd_);

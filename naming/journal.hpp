@@ -25,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace naming {
@@ -129,6 +130,7 @@ class Journal {
   char* map_ = nullptr;  // the file mapped, its first `length_` bytes written
   size_t mapped_ = 0;
   size_t length_ = 0;
+  std::thread pruner_;  // removes the runs beyond the number kept
 };
 
 // Appends undo records to a run's journal (the undo itself), after what
