@@ -1,6 +1,7 @@
 #include "metadata/tag_tables.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstddef>
@@ -491,12 +492,32 @@ std::string SplitCamelCase(std::string_view name) {
 namespace {
 
 // For every 16-bit tag, the index of the last row of a table that carries
-// it, or -1: one look-up instead of a search of the whole table.
-std::vector<int16_t> lastRowIndex(const std::vector<TTagEntry>& table, size_t count) {
-  std::vector<int16_t> index(65536, -1);
-  for (size_t i = 0; i < count; ++i) index[table[i].Tag] = static_cast<int16_t>(i);  // the last match wins
-  return index;
-}
+// it, or -1: one look-up instead of a search of the whole table. The tags of
+// a table share a few high bytes, so the index is a block of 256 rows for
+// each high byte in use.
+class TagIndex {
+ public:
+  TagIndex(const std::vector<TTagEntry>& table, size_t count) {
+    blockOf_.fill(-1);
+    for (size_t i = 0; i < count; ++i) {
+      const uint16_t tag = table[i].Tag;
+      int16_t& block = blockOf_[tag >> 8];
+      if (block < 0) {
+        block = static_cast<int16_t>(blocks_.size());
+        blocks_.emplace_back().fill(-1);
+      }
+      blocks_[static_cast<size_t>(block)][tag & 0xFF] = static_cast<int16_t>(i);  // the last match wins
+    }
+  }
+  int16_t rowOf(uint16_t tag) const {
+    const int16_t block = blockOf_[tag >> 8];
+    return block < 0 ? int16_t{-1} : blocks_[static_cast<size_t>(block)][tag & 0xFF];
+  }
+
+ private:
+  std::array<int16_t, 256> blockOf_;
+  std::vector<std::array<int16_t, 256>> blocks_;
+};
 
 }  // namespace
 
@@ -504,19 +525,19 @@ const TTagEntry& FindRowOf(int32_t tag, int32_t kind) {
   const std::vector<TTagEntry>& exif = ExifTagTable();
   if (tag < 0 || tag > 0xFFFF) return exif[kExifDefaultRow];
   const std::vector<TTagEntry>* table = nullptr;
-  const std::vector<int16_t>* index = nullptr;
+  const TagIndex* index = nullptr;
   if (kind == kMainDirectory || kind == kPreviewDirectory) {
-    static const std::vector<int16_t> exifIndex = lastRowIndex(exif, kExifDefaultRow);
+    static const TagIndex exifIndex(exif, kExifDefaultRow);
     table = &exif;
     index = &exifIndex;
   } else if (kind == kGpsDirectory) {
-    static const std::vector<int16_t> gpsIndex = lastRowIndex(GpsTagTable(), GpsTagTable().size());
+    static const TagIndex gpsIndex(GpsTagTable(), GpsTagTable().size());
     table = &GpsTagTable();
     index = &gpsIndex;
   } else {
     return exif[kExifDefaultRow];
   }
-  const int16_t i = (*index)[static_cast<size_t>(tag)];
+  const int16_t i = index->rowOf(static_cast<uint16_t>(tag));
   return i < 0 ? exif[kExifDefaultRow] : (*table)[static_cast<size_t>(i)];
 }
 

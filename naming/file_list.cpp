@@ -287,32 +287,41 @@ bool listFolder(const std::string& full, std::vector<Listed>& entries, std::stri
     return false;
   }
   const std::string prefix = full.back() == '/' ? full : full + '/';
+  // The names one after the other in one block (each with its zero byte),
+  // sorted as small records that point into it.
   struct Name {
-    std::string text;
+    size_t at;
+    uint32_t length;
     unsigned char type;
     uint64_t inode;
   };
+  std::string text;
   std::vector<Name> names;
   errno = 0;
   while (const dirent* e = ::readdir(dir)) {
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-      names.push_back({e->d_name, e->d_type, static_cast<uint64_t>(e->d_ino)});
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+      const size_t length = std::strlen(e->d_name);  // at most 255
+      names.push_back({text.size(), static_cast<uint32_t>(length), e->d_type, static_cast<uint64_t>(e->d_ino)});
+      text.append(e->d_name, length + 1);
+    }
     errno = 0;
   }
   const int error = errno;
-  std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return a.text < b.text; });
+  auto nameOf = [&text](const Name& n) { return std::string_view(text).substr(n.at, n.length); };
+  std::sort(names.begin(), names.end(), [&](const Name& a, const Name& b) { return nameOf(a) < nameOf(b); });
   const int fd = ::dirfd(dir);
   const std::optional<uint64_t> device = trustedListingDevice(fd);
   roomFor(entries, names.size());
   for (const Name& name : names) {
-    Listed entry{prefix + name.text, {}};
+    Listed entry{prefix, {}};
+    entry.path += nameOf(name);
     struct stat st;
     if (name.type == DT_REG && device) {
       // A regular file (never a link) of a volume whose listing gives the
       // real inode numbers: no need to examine it.
       entry.found.kind = Kind::File;
       entry.found.id = FileId{*device, name.inode};
-    } else if (::fstatat(fd, name.text.c_str(), &st, 0) == 0) {  // links followed, as an open would
+    } else if (::fstatat(fd, text.c_str() + name.at, &st, 0) == 0) {  // links followed, as an open would
       entry.found = foundOf(st);
     } else {
       entry.found.missing = errno == ENOENT;
