@@ -84,6 +84,11 @@ inline int32_t toPosition(int64_t position) {
   return static_cast<int32_t>(position);
 }
 
+// A value's position as rows keep it: within 0..INT32_MAX.
+int32_t positionOf(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
+}
+
 // Keeps the positions of the directories being walked, so that a pointer back
 // into one of them is refused instead of recursing for ever.
 class WalkPathEntry {
@@ -158,7 +163,8 @@ void TImageInfo::ParseDirectory(int32_t position, int32_t base, int32_t kind, in
     PreviewLength = toPosition(int64_t{base} + bound - next);
   }
 
-  for (int64_t i = 0; i < n; ++i) parseEntry(int64_t{position} + 2 + 12 * i, base, kind, bound);
+  const WalkPlace place{base, kind, bound};
+  for (int64_t i = 0; i < n; ++i) parseEntry(int64_t{position} + 2 + 12 * i, place);
 }
 
 // The text of a value as the tag's row renders it (step 7: a renderer that
@@ -182,59 +188,54 @@ std::string TImageInfo::valueText(const TTagEntry& row, const ByteString& raw, i
   return PrintableText(text);
 }
 
-void TImageInfo::parseEntry(int64_t position, int32_t base, int32_t kind, int32_t bound) {
+void TImageInfo::parseEntry(int64_t position, const WalkPlace& place) {
   toPosition(position + 4);  // the entry's fields lie within 32-bit positions
   const tDirectoryEntry entry = ReadDirectoryEntry(*this, position);
   if (entry.Size == 0) return;
-  const int64_t v = entry.Size > 4 ? int64_t{entry.Offset} + base : entry.Field;
+  const int64_t v = entry.Size > 4 ? int64_t{entry.Offset} + place.base : entry.Field;
   // Nothing after this point can fault for an entry that gives no fact
   // (the renderers are a boundary of their own).
-  if (!FactsOnly)
-    storeEntry(entry, v, base, kind, bound);
-  else if (kind == kPreviewDirectory || feedsFacts(entry.Tag))
-    captureFactsOf(entry, v, base, kind, bound);
+  if (!FactsOnly) {
+    storeEntry(entry, v, place);
+  } else if (place.kind == kPreviewDirectory || feedsFacts(entry.Tag)) {
+    // The facts read from a value's text are the maker, the model and the
+    // date; the others come from its bytes.
+    const EntryValue value{entry, copyClamped(Buffer, v, entry.Size), positionOf(v)};
+    const bool textFact = place.kind != kPreviewDirectory && feedsFactsAsText(entry.Tag);
+    captureFacts(value, place,
+                 textFact ? valueText(FindRowOf(entry.Tag, place.kind), value.raw, entry.Type) : std::string());
+  }
 }
 
-void TImageInfo::captureFactsOf(const tDirectoryEntry& entry, int64_t v, int32_t base, int32_t kind, int32_t bound) {
-  const ByteString raw = copyClamped(Buffer, v, entry.Size);
-  const int32_t valuePos = static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
-  // The facts read from a value's text are the maker, the model and the
-  // date; the others come from its bytes.
-  const bool textFact = kind != kPreviewDirectory && feedsFactsAsText(entry.Tag);
-  captureFacts(entry.Tag, entry.Type, raw, valuePos, base, kind, bound,
-               textFact ? valueText(FindRowOf(entry.Tag, kind), raw, entry.Type) : std::string());
-}
-
-void TImageInfo::storeEntry(const tDirectoryEntry& entry, int64_t v, int32_t base, int32_t kind, int32_t bound) {
-  const ByteString raw = copyClamped(Buffer, v, entry.Size);
-  const int32_t valuePos = static_cast<int32_t>(std::clamp<int64_t>(v, 0, std::numeric_limits<int32_t>::max()));
-  const TTagEntry& found = FindRowOf(entry.Tag, kind);
-  std::string text = valueText(found, raw, entry.Type);
+void TImageInfo::storeEntry(const tDirectoryEntry& entry, int64_t v, const WalkPlace& place) {
+  const EntryValue value{entry, copyClamped(Buffer, v, entry.Size), positionOf(v)};
+  const TTagEntry& found = FindRowOf(entry.Tag, place.kind);
+  std::string text = valueText(found, value.raw, entry.Type);
   // Step 8: the 8-byte character-code prefix and the last byte dropped.
   if (entry.Tag == kTagUserComment)
-    text = entry.Size - 1 > 8 ? trimText(copyClamped(raw, 9, entry.Size - 1 - 8)) : std::string();
-  captureFacts(entry.Tag, entry.Type, raw, valuePos, base, kind, bound, text);
+    text = entry.Size - 1 > 8 ? trimText(copyClamped(value.raw, 9, entry.Size - 1 - 8)) : std::string();
+  captureFacts(value, place, text);
 
   TTagEntry row = found;
   row.ValueType = static_cast<uint16_t>(entry.Type);
   row.Data = std::move(text);
-  row.Raw = raw;
-  row.RawPos = valuePos;
-  row.Size = static_cast<int32_t>(raw.size());
-  row.Directory = kind == kGpsDirectory ? kRowGps : inInteroperability_ ? kRowInteroperability : kRowExif;
-  if (kind == kPreviewDirectory)
+  row.Raw = value.raw;
+  row.RawPos = value.position;
+  row.Size = static_cast<int32_t>(value.raw.size());
+  row.Directory = place.kind == kGpsDirectory ? kRowGps : inInteroperability_ ? kRowInteroperability : kRowExif;
+  if (place.kind == kPreviewDirectory)
     AddPreviewTag(row);
   else
     AddTag(row);
 }
 
-void TImageInfo::captureFacts(uint16_t tag, int32_t type, const ByteString& raw, int32_t valuePos, int32_t base,
-                              int32_t kind, int32_t bound, const std::string& text) {
-  auto wholeValue = [&] { return roundToInt32(NumericValue(raw, type, BigEndian)); };
+void TImageInfo::captureFacts(const EntryValue& value, const WalkPlace& place, const std::string& text) {
+  const uint16_t tag = value.entry.Tag;
+  auto wholeValue = [&] { return roundToInt32(NumericValue(value.raw, value.entry.Type, BigEndian)); };
 
   // The preview directory describes the thumbnail, not the photo: it gives
   // the preview's compression and nothing else, and it leads nowhere.
-  if (kind == kPreviewDirectory) {
+  if (place.kind == kPreviewDirectory) {
     if (tag == kTagCompression) PreviewCompression = wholeValue();
     return;
   }
@@ -259,41 +260,44 @@ void TImageInfo::captureFacts(uint16_t tag, int32_t type, const ByteString& raw,
       DateTimeText = text.substr(0, 20);
       break;
     case kTagExifVersion:
-      ExifVersion = raw.substr(0, 6);
+      ExifVersion = value.raw.substr(0, 6);
       break;
     case kTagFlash:
       FlashValue = wholeValue();
       break;
     case kTagMakerNote:
-      MakerNoteBytes = raw;
-      MakerNotePos = valuePos;
+      MakerNoteBytes = value.raw;
+      MakerNotePos = value.position;
       if (!FactsOnly) MakerNoteDecoded = decodeMakerNote();
       break;
     case kTagSubIfds:
     case kTagExifOffset:
     case kTagInteropOffset:
-    case kTagGpsInfo: {
-      // A fault in a sub-directory ends that walk alone; the pointer entry
-      // is stored and the calling directory goes on. Only the first offset
-      // of a SubIFDs array is followed.
-      if (nestedWalks_ >= kMaxNestedWalks) break;
-      ++nestedWalks_;
-      const int32_t subKind = tag == kTagGpsInfo ? kGpsDirectory : kMainDirectory;
-      struct Below {  // marks the rows of an interoperability walk, whatever ends it
-        bool& flag;
-        bool was;
-        ~Below() { flag = was; }
-      } below{inInteroperability_, inInteroperability_};
-      if (tag == kTagInteropOffset) inInteroperability_ = true;
-      try {
-        int32_t sub = toPosition(int64_t{Read32(valuePos)} + base);
-        ParseDirectory(sub, base, subKind, bound);
-      } catch (const DecodeFault&) {
-      }
+    case kTagGpsInfo:
+      followPointer(tag, value.position, place);
       break;
-    }
     default:
       break;
+  }
+}
+
+void TImageInfo::followPointer(uint16_t tag, int32_t valuePos, const WalkPlace& place) {
+  // A fault in a sub-directory ends that walk alone; the pointer entry is
+  // stored and the calling directory goes on. Only the first offset of a
+  // SubIFDs array is followed.
+  if (nestedWalks_ >= kMaxNestedWalks) return;
+  ++nestedWalks_;
+  const int32_t subKind = tag == kTagGpsInfo ? kGpsDirectory : kMainDirectory;
+  struct Below {  // marks the rows of an interoperability walk, whatever ends it
+    bool& flag;
+    bool was;
+    ~Below() { flag = was; }
+  } below{inInteroperability_, inInteroperability_};
+  if (tag == kTagInteropOffset) inInteroperability_ = true;
+  try {
+    const int32_t sub = toPosition(int64_t{Read32(valuePos)} + place.base);
+    ParseDirectory(sub, place.base, subKind, place.bound);
+  } catch (const DecodeFault&) {
   }
 }
 

@@ -89,12 +89,25 @@ class TImageInfo : public tEndInd {
   // a maker's table applied.
   bool decodeMakerNote();
   std::string valueText(const TTagEntry& row, const ByteString& raw, int32_t type);
-  void parseEntry(int64_t position, int32_t base, int32_t kind, int32_t bound);
-  // An entry's value `v` (a position), kept as a row with its facts, or for its facts alone.
-  void storeEntry(const tDirectoryEntry& entry, int64_t v, int32_t base, int32_t kind, int32_t bound);
-  void captureFactsOf(const tDirectoryEntry& entry, int64_t v, int32_t base, int32_t kind, int32_t bound);
-  void captureFacts(uint16_t tag, int32_t type, const ByteString& raw, int32_t valuePos, int32_t base,
-                    int32_t kind, int32_t bound, const std::string& text);
+  // Where a directory lies and how its offsets read (see ParseDirectory).
+  struct WalkPlace {
+    int32_t base;
+    int32_t kind;
+    int32_t bound;
+  };
+  // An entry with the bytes of its value and their position.
+  struct EntryValue {
+    const tDirectoryEntry& entry;
+    ByteString raw;
+    int32_t position;
+  };
+  void parseEntry(int64_t position, const WalkPlace& place);
+  // The entry whose value lies at position `v`, kept as a row, its facts captured.
+  void storeEntry(const tDirectoryEntry& entry, int64_t v, const WalkPlace& place);
+  // The photo facts an entry gives (`text`: its value as its row renders it),
+  // and the walk of the directory it points to.
+  void captureFacts(const EntryValue& value, const WalkPlace& place, const std::string& text);
+  void followPointer(uint16_t tag, int32_t valuePos, const WalkPlace& place);
   std::vector<int32_t> walkPath_;  // directory positions on the current walk (cycle guard)
   size_t nestedWalks_ = 0;         // sub-directory walks entered so far (bounded)
   bool inInteroperability_ = false;  // the walk is below an interoperability pointer
