@@ -265,6 +265,39 @@ struct Listed {
   Found found;
 };
 
+#if !defined(_WIN32)
+// The names of an open folder in name order: one after the other in one
+// block (each with its zero byte), sorted as small records that point into it.
+struct SortedNames {
+  struct Name {
+    size_t at;
+    uint32_t length;
+    unsigned char type;
+    uint64_t inode;
+  };
+  std::string text;
+  std::vector<Name> names;
+
+  std::string_view nameOf(const Name& n) const { return std::string_view(text).substr(n.at, n.length); }
+
+  // 0, or the error that ended the listing early.
+  int read(DIR* dir) {
+    errno = 0;
+    while (const dirent* e = ::readdir(dir)) {
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
+        const size_t length = std::strlen(e->d_name);  // at most 255
+        names.push_back({text.size(), static_cast<uint32_t>(length), e->d_type, static_cast<uint64_t>(e->d_ino)});
+        text.append(e->d_name, length + 1);
+      }
+      errno = 0;
+    }
+    const int error = errno;
+    std::sort(names.begin(), names.end(), [this](const Name& a, const Name& b) { return nameOf(a) < nameOf(b); });
+    return error;
+  }
+};
+#endif
+
 // The entries of a folder in name order (the order of the disk's listing
 // varies between file systems, and running numbers should follow the
 // photos' names), each examined relative to the open folder, appended to
@@ -287,41 +320,21 @@ bool listFolder(const std::string& full, std::vector<Listed>& entries, std::stri
     return false;
   }
   const std::string prefix = full.back() == '/' ? full : full + '/';
-  // The names one after the other in one block (each with its zero byte),
-  // sorted as small records that point into it.
-  struct Name {
-    size_t at;
-    uint32_t length;
-    unsigned char type;
-    uint64_t inode;
-  };
-  std::string text;
-  std::vector<Name> names;
-  errno = 0;
-  while (const dirent* e = ::readdir(dir)) {
-    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
-      const size_t length = std::strlen(e->d_name);  // at most 255
-      names.push_back({text.size(), static_cast<uint32_t>(length), e->d_type, static_cast<uint64_t>(e->d_ino)});
-      text.append(e->d_name, length + 1);
-    }
-    errno = 0;
-  }
-  const int error = errno;
-  auto nameOf = [&text](const Name& n) { return std::string_view(text).substr(n.at, n.length); };
-  std::sort(names.begin(), names.end(), [&](const Name& a, const Name& b) { return nameOf(a) < nameOf(b); });
+  SortedNames names;
+  const int error = names.read(dir);
   const int fd = ::dirfd(dir);
   const std::optional<uint64_t> device = trustedListingDevice(fd);
-  roomFor(entries, names.size());
-  for (const Name& name : names) {
+  roomFor(entries, names.names.size());
+  for (const SortedNames::Name& name : names.names) {
     Listed entry{prefix, {}};
-    entry.path += nameOf(name);
+    entry.path += names.nameOf(name);
     struct stat st;
     if (name.type == DT_REG && device) {
       // A regular file (never a link) of a volume whose listing gives the
       // real inode numbers: no need to examine it.
       entry.found.kind = Kind::File;
       entry.found.id = FileId{*device, name.inode};
-    } else if (::fstatat(fd, text.c_str() + name.at, &st, 0) == 0) {  // links followed, as an open would
+    } else if (::fstatat(fd, names.text.c_str() + name.at, &st, 0) == 0) {  // links followed, as an open would
       entry.found = foundOf(st);
     } else {
       entry.found.missing = errno == ENOENT;

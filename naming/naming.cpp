@@ -257,10 +257,24 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
   NewTextPath.clear();
 
   NameTemplate& name = *name_;
+  NameComplete = fillTemplate(name, path);
+  if (!NameComplete) return;
+  // A name without anything before its extension would be a hidden file
+  // such as ".jpg": there is not enough to name the photo by.
+  name.candidateInto(1, name.first);
+  if (name.first.size() - nameStartIn(name.first) == extensionIn(name.first).size()) {
+    NameComplete = false;
+    return;
+  }
+  chooseName(name, path, cache);
+  assignWithExtension(NewTextPath, NewPath, kCompanionExtension);
+}
+
+bool TNaming::fillTemplate(NameTemplate& name, const std::string& path) const {
   name.start(std::string_view(path).substr(0, nameStartIn(path)));
   name.sourceExtension.assign(extensionIn(path));
   name.digits = DigitCount();
-  NameComplete = true;
+  bool complete = true;
   for (int32_t i = 0; i < Format.ItemCount; ++i) {
     const int32_t item = Format.Items[static_cast<size_t>(i)];
     if (item <= 0) {
@@ -270,26 +284,19 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
     } else {
       const int row = ElementRowOf(item);
       const std::string& value = ElementValues[static_cast<size_t>(row)];
-      if (value.empty() && !FormatElementTable[static_cast<size_t>(row)].Optional) NameComplete = false;
+      if (value.empty() && !FormatElementTable[static_cast<size_t>(row)].Optional) complete = false;
       name.last() += value;
     }
   }
-  if (!NameComplete) return;
-  // A name without anything before its extension would be a hidden file
-  // such as ".jpg": there is not enough to name the photo by.
-  name.candidateInto(1, name.first);
-  const std::string& first = name.first;
-  if (first.size() - nameStartIn(first) == extensionIn(first).size()) {
-    NameComplete = false;
-    return;
-  }
+  return complete;
+}
 
+void TNaming::chooseName(NameTemplate& name, const std::string& path, CollisionCache* cache) {
   const CandidateOf candidate = [&name](Counter c) { return c == 1 ? name.first : name.candidate(c); };
-  auto isFree = [&](const std::string& p) { return p == path || !fs_->fileExists(p); };
   size_t dot = 0;
   if (!name.usesNumber()) {
     // No running number, no loop: the name may be taken, the rename says so.
-    NewPath = first;
+    NewPath = name.first;
   } else if (!name.numbersOnlyInExtension(dot)) {
     // Every counter gives another name, so the search ends at the first free one.
     Counter c = 1;
@@ -300,41 +307,46 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
       c = firstFreeCounter(path, candidate, *fs_);
     }
     if (c == 1)
-      NewPath = first;
+      NewPath = name.first;
     else
       name.candidateInto(c, NewPath);
-  } else if (isFree(first)) {
-    NewPath = first;
+  } else if (name.first == path || !fs_->fileExists(name.first)) {
+    NewPath = name.first;
   } else {
-    // The numbers lie in an extension that the source extension replaces:
-    // nearly every counter gives the same name `base`. Only a counter whose
-    // digits spell the source extension (".jp2" with "[NAME].jp[NUMBER]")
-    // can give another one. When neither is free, counting on would never
-    // end; the name stays `base`, an existing file, which the rename refuses.
-    const std::string base = name.pieces[0].substr(0, dot) + name.sourceExtension;
-    std::optional<Counter> special;
-    const size_t numbers = name.count - 1;
-    size_t fixed = name.pieces[0].size() - dot;
-    for (size_t i = 1; i < name.count; ++i) fixed += name.pieces[i].size();
-    const size_t length = name.sourceExtension.size();
-    if (length > fixed && (length - fixed) % numbers == 0) {
-      const size_t width = (length - fixed) / numbers;
-      const std::string digits = name.sourceExtension.substr(name.pieces[0].size() - dot, width);
-      long long value = 0;
-      if (width <= 18 && digits.find_first_not_of("0123456789") == std::string::npos &&
-          meta::parseWholeNumber(digits, value) && value >= 1 &&
-          meta::formatZeroPadded(value, name.digits).size() == width &&
-          candidate(static_cast<Counter>(value)) != base)
-        special = static_cast<Counter>(value);
-    }
-    // Counter 1 was not free. When it gave `special`, counter 2 gives `base`,
-    // free or not. Otherwise `base` was taken and only `special` can be free.
-    if (special && *special != 1 && isFree(candidate(*special)))
-      NewPath = candidate(*special);
-    else
-      NewPath = base;
+    NewPath = nameWithNumbersInExtension(name, path, dot, candidate);
   }
-  assignWithExtension(NewTextPath, NewPath, kCompanionExtension);
+}
+
+// The numbers lie in an extension that the source extension replaces: nearly
+// every counter gives the same name `base`. Only a counter whose digits spell
+// the source extension (".jp2" with "[NAME].jp[NUMBER]") can give another
+// one. When neither is free, counting on would never end; the name stays
+// `base`, an existing file, which the rename refuses. Counter 1 is not free.
+std::string TNaming::nameWithNumbersInExtension(const NameTemplate& name, const std::string& path, size_t dot,
+                                                const CandidateOf& candidate) {
+  const std::string base = name.pieces[0].substr(0, dot) + name.sourceExtension;
+  std::optional<Counter> special;
+  const size_t numbers = name.count - 1;
+  size_t fixed = name.pieces[0].size() - dot;
+  for (size_t i = 1; i < name.count; ++i) fixed += name.pieces[i].size();
+  const size_t length = name.sourceExtension.size();
+  if (length > fixed && (length - fixed) % numbers == 0) {
+    const size_t width = (length - fixed) / numbers;
+    const std::string digits = name.sourceExtension.substr(name.pieces[0].size() - dot, width);
+    long long value = 0;
+    if (width <= 18 && digits.find_first_not_of("0123456789") == std::string::npos &&
+        meta::parseWholeNumber(digits, value) && value >= 1 &&
+        meta::formatZeroPadded(value, name.digits).size() == width &&
+        candidate(static_cast<Counter>(value)) != base)
+      special = static_cast<Counter>(value);
+  }
+  // When counter 1 gave `special`, counter 2 gives `base`, free or not.
+  // Otherwise `base` was taken and only `special` can be free.
+  if (special && *special != 1) {
+    const std::string named = candidate(*special);
+    if (named == path || !fs_->fileExists(named)) return named;
+  }
+  return base;
 }
 
 }  // namespace naming

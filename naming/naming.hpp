@@ -57,6 +57,12 @@ class TNaming {
 
  private:
   struct NameTemplate;
+  // The format's pieces for `path`; false when an element it needs has no value.
+  bool fillTemplate(NameTemplate& name, const std::string& path) const;
+  // NewPath from a complete template, by the running-number and collision rules.
+  void chooseName(NameTemplate& name, const std::string& path, CollisionCache* cache);
+  std::string nameWithNumbersInExtension(const NameTemplate& name, const std::string& path, size_t dot,
+                                         const std::function<std::string(uint64_t)>& candidate);
   meta::TimgData& reader_;
   FileSystem* fs_;
   std::unique_ptr<NameTemplate> name_;  // the composition's texts, reused from file to file
