@@ -185,7 +185,7 @@ std::string TImageInfo::valueText(const TTagEntry& row, const ByteString& raw, i
     } catch (const DecodeFault&) {
     }
   }
-  return PrintableText(text);
+  return PrintableText(std::move(text));
 }
 
 void TImageInfo::parseEntry(int64_t position, const WalkPlace& place) {

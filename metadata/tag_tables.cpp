@@ -667,11 +667,13 @@ std::string tCodeList::Lookup(std::string_view key) const {
 
 std::string LookupCode(const tCodeList& codes, std::string_view key) { return codes.Lookup(key); }
 
-std::string PrintableText(std::string_view text) {
-  std::string out(text.substr(0, 50));
-  for (char& c : out)
+std::string PrintableText(std::string_view text) { return PrintableText(std::string(text.substr(0, 50))); }
+
+std::string PrintableText(std::string&& text) {
+  if (text.size() > 50) text.resize(50);
+  for (char& c : text)
     if (static_cast<unsigned char>(c) < 32) c = '.';
-  return out;
+  return std::move(text);
 }
 
 double ParseFraction(std::string_view text) {

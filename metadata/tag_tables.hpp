@@ -113,6 +113,7 @@ double NumericValue(const ByteString& raw, int32_t type, bool bigEndian);
 // codes.Lookup(key).
 std::string LookupCode(const tCodeList& codes, std::string_view key);
 std::string PrintableText(std::string_view text);  // first 50 characters, controls as "."
+std::string PrintableText(std::string&& text);     // the same, in the text's own room
 double ParseFraction(std::string_view text);
 
 // The renderers of the EXIF and GPS tables.

@@ -157,6 +157,7 @@ class NameMap {
   static bool same(std::string_view a, std::string_view b) {
     if constexpr (Case == NameCase::Exact) return a == b;
     if (a.size() != b.size()) return false;
+    if (a == b) return true;  // mostly the same spelling
     for (size_t i = 0; i < a.size(); ++i)
       if (folded(a[i]) != folded(b[i])) return false;
     return true;

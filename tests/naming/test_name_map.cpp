@@ -34,7 +34,9 @@ void agreesWithOrderedMap(bool fold) {
         const auto it = expected.find(key(name));
         const std::optional<int> found = map.find(name);
         ASSERT_EQ(found.has_value(), it != expected.end()) << name << " at step " << step;
-        if (found) ASSERT_EQ(*found, it->second) << name;
+        if (found) {
+          ASSERT_EQ(*found, it->second) << name;
+        }
       }
     }
     ASSERT_EQ(map.size(), expected.size());
