@@ -362,7 +362,7 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
   // of the caller's (a missing one is a problem; a name met in a listing
   // that is gone by now, removed meanwhile, is none).
   std::vector<Listed> walk;
-  auto take = [&](const std::string& full, const Found& found, bool given) {
+  auto take = [&](std::string full, const Found& found, bool given) {
     if (found.kind == Kind::Missing && (given || !found.missing)) problems.push_back({full, found.problem});
     if (found.kind == Kind::Other && given) problems.push_back({full, "not a regular file"});
     if (found.kind == Kind::Folder) {
@@ -373,7 +373,7 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
       m.reserve(walk.size() - before);
     } else if (found.kind == Kind::File && hasAcceptedExtension(full)) {
       if (found.id && m.fileIds.count(*found.id)) return;  // the same file under another name
-      m.add(full, found.id);
+      m.add(std::move(full), found.id);
     }
   };
 
@@ -381,15 +381,16 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
   // of the walk, which makes it breadth-first.
   for (const std::string& path : paths) {
     if (path.empty()) continue;  // would name the current folder
-    const std::string full = alreadyFull(path) ? path : expandPath(path);
+    std::string full = alreadyFull(path) ? path : expandPath(path);
     if (m.keys.lookup(full)) continue;
-    take(full, inspect(full), true);
+    const Found found = inspect(full);
+    take(std::move(full), found, true);
   }
   for (size_t i = 0; i < walk.size(); ++i) {
     if (m.keys.lookup(walk[i].path)) continue;
-    const std::string full = std::move(walk[i].path);
+    std::string full = std::move(walk[i].path);
     const Found found = std::move(walk[i].found);  // `walk` may grow meanwhile
-    take(full, found, false);
+    take(std::move(full), found, false);
   }
   return problems;
 }
