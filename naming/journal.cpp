@@ -436,13 +436,18 @@ std::unique_ptr<Journal> Journal::create(const std::string& stateRoot, std::stri
 
   // Older runs beyond the number kept go, beside the run (removing a big
   // journal takes the file system a while); the journal waits for it at its end.
-  j->pruner_ = std::thread([runs] {
+  auto prune = [runs] {
     try {
       removeOldRuns(runs);
     } catch (const std::exception&) {
       // Housekeeping alone: the runs stay for the next time.
     }
-  });
+  };
+  try {
+    j->pruner_ = std::thread(prune);
+  } catch (const std::system_error&) {
+    prune();  // no thread to be had: here and now
+  }
   return j;
 }
 
