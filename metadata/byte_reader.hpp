@@ -51,11 +51,11 @@ class tByteStore {
   // The `count` bytes from `position` into `out`; false, and nothing copied,
   // unless they all lie inside.
   bool read(int64_t position, int64_t count, char* out) const {
-    if (!inside(position, count)) return false;
-    if (position - 1 <= heldSize_ - count) {
-      if (count > 0) std::memcpy(out, held_ + (position - 1), static_cast<size_t>(count));
+    if (const char* at = heldAt(position, count)) {
+      if (count > 0) std::memcpy(out, at, static_cast<size_t>(count));
       return true;
     }
+    if (!inside(position, count)) return false;
     readWindows(position, count, out);
     return true;
   }
@@ -119,14 +119,10 @@ class tEndInd {
   int32_t BytesToInt(std::string_view bytes) const noexcept;
 
  private:
-  // The `N` bytes from `position`, straight from the bytes held together
-  // where they lie there; a DecodeFault unless they all lie inside.
+  // The `N` bytes from `position`; a DecodeFault unless they all lie inside.
   template <int N>
   void fetch(int64_t position, unsigned char* out) const {
-    if (const char* at = Buffer.heldAt(position, N))
-      std::memcpy(out, at, N);
-    else if (!Buffer.read(position, N, reinterpret_cast<char*>(out)))
-      outOfRange(position, N);
+    if (!Buffer.read(position, N, reinterpret_cast<char*>(out))) outOfRange(position, N);
   }
   [[noreturn]] void outOfRange(int64_t position, int width) const;
 };
