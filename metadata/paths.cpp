@@ -2,35 +2,27 @@
 
 namespace meta {
 
-namespace {
-size_t nameStart(std::string_view path) {
-#if defined(_WIN32)
-  const size_t last = path.find_last_of("\\/:");
-#else
-  const size_t last = path.rfind('/');
-#endif
-  return last == std::string_view::npos ? 0 : last + 1;
+size_t fileNameStart(std::string_view path) {
+  for (size_t i = path.size(); i-- > 0;)
+    if (isPathSeparator(path[i])) return i + 1;
+  return 0;
 }
-// Index of the extension's dot, or npos.
-size_t extensionDot(std::string_view path) {
-  size_t start = nameStart(path);
-  size_t dot = path.rfind('.');
-  if (dot == std::string_view::npos || dot < start) return std::string_view::npos;
-  return dot;
-}
-}  // namespace
 
-std::string fileNameOf(std::string_view path) { return std::string(path.substr(nameStart(path))); }
-std::string folderOf(std::string_view path) { return std::string(path.substr(0, nameStart(path))); }
-
-std::string extensionOf(std::string_view path) {
-  size_t dot = extensionDot(path);
-  return dot == std::string_view::npos ? std::string() : std::string(path.substr(dot));
+std::string_view extensionIn(std::string_view path) {
+  // From the end back to the first dot, unless a separator comes first.
+  for (size_t i = path.size(); i-- > 0;) {
+    if (path[i] == '.') return path.substr(i);
+    if (isPathSeparator(path[i])) break;
+  }
+  return {};
 }
+
+std::string fileNameOf(std::string_view path) { return std::string(path.substr(fileNameStart(path))); }
+std::string folderOf(std::string_view path) { return std::string(path.substr(0, fileNameStart(path))); }
+std::string extensionOf(std::string_view path) { return std::string(extensionIn(path)); }
 
 std::string replaceExtension(std::string_view path, std::string_view ext) {
-  size_t dot = extensionDot(path);
-  std::string r(dot == std::string_view::npos ? path : path.substr(0, dot));
+  std::string r(path.substr(0, path.size() - extensionIn(path).size()));
   r += ext;
   return r;
 }

@@ -15,6 +15,10 @@ inline bool isPathSeparator(char c) {
   return c == '/';
 #endif
 }
+// Where the file name of a path starts: just after its last separator, else 0.
+size_t fileNameStart(std::string_view path);
+// The extension as a view into `path` (dot included), or empty.
+std::string_view extensionIn(std::string_view path);
 std::string fileNameOf(std::string_view path);   // after the last separator
 std::string folderOf(std::string_view path);     // up to and including it
 std::string extensionOf(std::string_view path);  // dot included, or empty

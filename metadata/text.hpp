@@ -2,6 +2,7 @@
 // Byte-string helpers shared by the decoders and the naming engine. Texts are
 // byte strings in the platform code page; letter case is folded for ASCII
 // letters only, so UTF-8 sequences pass through unchanged.
+#include <charconv>
 #include <string>
 #include <string_view>
 
@@ -22,5 +23,12 @@ std::string trimText(std::string_view s);
 // Whole decimal number with optional sign and surrounding blanks; false when
 // the text is not one or does not fit 64 bits.
 bool parseWholeNumber(std::string_view s, long long& out);
+
+// The decimal digits of a whole number (with its sign) appended to `out`.
+template <class T>
+void appendDecimal(std::string& out, T value) {
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
 
 }  // namespace meta

@@ -88,8 +88,7 @@ class FolderListings {
   };
 
   static std::string_view nameIn(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+    return std::string_view(path).substr(meta::fileNameStart(path));
   }
   struct FolderId {
     uint64_t device = 0, inode = 0;
@@ -106,8 +105,7 @@ class FolderListings {
   // share one listing.
   Folder* folderOf(const std::string& path) {
     // Most questions of a run are about the folder of the one before.
-    const size_t slash = path.rfind('/');
-    const std::string_view folderText(path.data(), slash == std::string::npos ? 0 : slash + 1);
+    const std::string_view folderText(path.data(), meta::fileNameStart(path));
     if (last_ && folderText == lastText_) return last_->usable ? last_ : nullptr;
     const std::string text(folderText);
     auto known = ids_.find(text);

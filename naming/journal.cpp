@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 #include <system_error>
 
 #include "metadata/paths.hpp"
+#include "metadata/text.hpp"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -264,13 +264,6 @@ void appendEscaped(std::string& out, std::string_view path) {
     out.append(escaped, 3);
     i = run + 1;
   }
-}
-
-template <class T>
-void appendNumber(std::string& out, T value) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  out.append(digits, end);
 }
 
 }  // namespace
@@ -527,7 +520,7 @@ int Journal::intend(StepKind kind, const std::string& path, const std::string& t
   // The line goes out after the confirmations waiting, in the same write.
   std::string& line = pending_;
   line += "I ";
-  appendNumber(line, step);
+  meta::appendDecimal(line, step);
   line += ' ';
   line += kindName(kind);
   line += ' ';
@@ -538,13 +531,13 @@ int Journal::intend(StepKind kind, const std::string& path, const std::string& t
   }
   if (hasIdentity(kind)) {
     line += ' ';
-    appendNumber(line, identity.device);
+    meta::appendDecimal(line, identity.device);
     line += ' ';
-    appendNumber(line, identity.inode);
+    meta::appendDecimal(line, identity.inode);
     line += ' ';
-    appendNumber(line, identity.size);
+    meta::appendDecimal(line, identity.size);
     line += ' ';
-    appendNumber(line, identity.mtime);
+    meta::appendDecimal(line, identity.mtime);
   }
   line += '\n';
   flush();
@@ -553,7 +546,7 @@ int Journal::intend(StepKind kind, const std::string& path, const std::string& t
 
 void Journal::confirm(int step) {
   pending_ += "D ";
-  appendNumber(pending_, step);
+  meta::appendDecimal(pending_, step);
   pending_ += '\n';
   if (map_) flush();  // stored at once where that costs no system call
 }

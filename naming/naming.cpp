@@ -1,6 +1,5 @@
 #include "naming/naming.hpp"
 
-#include <charconv>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -71,26 +70,9 @@ std::string asNamePart(std::string text) {
   return text;
 }
 
-// Where the file name of a path starts: after its last separator.
-size_t nameStartIn(std::string_view path) {
-  for (size_t i = path.size(); i-- > 0;)
-    if (meta::isPathSeparator(path[i])) return i + 1;
-  return 0;
-}
-
-// The extension of a path as a view: the part from the last dot of its file
-// name, dot included, or empty.
-std::string_view extensionIn(std::string_view path) {
-  for (size_t i = path.size(); i-- > 0;) {
-    if (path[i] == '.') return path.substr(i);
-    if (meta::isPathSeparator(path[i])) break;
-  }
-  return {};
-}
-
 // `path` with its extension replaced by `extension`, written over `out`.
 void assignWithExtension(std::string& out, std::string_view path, std::string_view extension) {
-  const std::string_view stem = path.substr(0, path.size() - extensionIn(path).size());
+  const std::string_view stem = path.substr(0, path.size() - meta::extensionIn(path).size());
   out.assign(stem);
   out += extension;
 }
@@ -98,16 +80,10 @@ void assignWithExtension(std::string& out, std::string_view path, std::string_vi
 // A name whose extension is not the source's (letter case aside) takes the
 // source extension as written in the source path.
 void takeSourceExtension(std::string& candidate, std::string_view sourceExtension) {
-  const std::string_view extension = extensionIn(candidate);
+  const std::string_view extension = meta::extensionIn(candidate);
   if (meta::equalsIgnoreCase(extension, sourceExtension)) return;
   candidate.resize(candidate.size() - extension.size());
   candidate += sourceExtension;
-}
-
-template <class T>
-void appendNumber(std::string& out, T value) {
-  char digits[24];
-  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
 }  // namespace
@@ -152,14 +128,14 @@ struct TNaming::NameTemplate {
 
   void makeFamilyKey() {
     familyKey.clear();
-    appendNumber(familyKey, digits);
+    meta::appendDecimal(familyKey, digits);
     familyKey += '|';
-    appendNumber(familyKey, sourceExtension.size());
+    meta::appendDecimal(familyKey, sourceExtension.size());
     familyKey += ':';
     familyKey += sourceExtension;
     for (size_t i = 0; i < count; ++i) {
       familyKey += '|';
-      appendNumber(familyKey, pieces[i].size());
+      meta::appendDecimal(familyKey, pieces[i].size());
       familyKey += ':';
       familyKey += pieces[i];
     }
@@ -213,8 +189,8 @@ void TNaming::EvaluateFile(const std::string& path, CollisionCache* cache) {
   reader_.ReadFile(path);
   ResetValues(false);
 
-  const std::string_view extension = extensionIn(path);
-  const size_t nameStart = nameStartIn(path);
+  const std::string_view extension = meta::extensionIn(path);
+  const size_t nameStart = meta::fileNameStart(path);
   ElementValues[rowNAME].assign(path, nameStart, path.size() - extension.size() - nameStart);
   ElementValues[rowEXT] = meta::toLower(extension);
   ElementValues[rowTEXT] = UserText();
@@ -262,7 +238,7 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
   // A name without anything before its extension would be a hidden file
   // such as ".jpg": there is not enough to name the photo by.
   name.candidateInto(1, name.first);
-  if (name.first.size() - nameStartIn(name.first) == extensionIn(name.first).size()) {
+  if (name.first.size() - meta::fileNameStart(name.first) == meta::extensionIn(name.first).size()) {
     NameComplete = false;
     return;
   }
@@ -271,8 +247,8 @@ void TNaming::ComposeNewName(const std::string& path, CollisionCache* cache) {
 }
 
 bool TNaming::fillTemplate(NameTemplate& name, const std::string& path) const {
-  name.start(std::string_view(path).substr(0, nameStartIn(path)));
-  name.sourceExtension.assign(extensionIn(path));
+  name.start(std::string_view(path).substr(0, meta::fileNameStart(path)));
+  name.sourceExtension.assign(meta::extensionIn(path));
   name.digits = DigitCount();
   bool complete = true;
   for (int32_t i = 0; i < Format.ItemCount; ++i) {
