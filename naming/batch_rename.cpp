@@ -1,6 +1,9 @@
 #include "naming/batch_rename.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <string>
@@ -11,6 +14,7 @@
 #include "metadata/text.hpp"
 #include "naming/collision_cache.hpp"
 #include "naming/journal.hpp"
+#include "naming/name_map.hpp"
 
 namespace naming {
 
@@ -38,70 +42,123 @@ const TextStyle kDetail10 = styleOf(false, false, 10, kBlack);
 const TextStyle kDetail8 = styleOf(false, false, 8, kBlack);
 const TextStyle kAside8 = styleOf(false, true, 8, kBlack);
 
+// How far ahead the batch decides. A group's changes are recorded and put on
+// the disk at once before the first is made: the first groups are small, so
+// that the first renames come at once, and the groups grow so that a long
+// run syncs its journal a few times only. Companion reports held in memory
+// for a group are bounded too.
+constexpr size_t kFirstGroup = 16;
+constexpr size_t kLargestGroup = 4096;
+constexpr size_t kGroupReportBytes = 32u << 20;
+
+// The folders as a group's changes leave them, before any is made: the
+// base's answers, changed by the moves, deletions and creations decided so
+// far. Where a folder cannot take new entries (a write-protected card, a
+// read-only folder) or a name is too long, the change is refused, as the
+// system would refuse it.
+class PlanView final : public FileSystem {
+ public:
+  explicit PlanView(FileSystem& base) : base_(base) {}
+
+  bool fileExists(const std::string& path) override {
+    if (const std::optional<bool> changed = changed_.find(path)) return *changed;
+    return base_.fileExists(path);
+  }
+  bool folderExists(const std::string& path) override { return base_.folderExists(path); }
+  bool moveFile(const std::string& from, const std::string& to) override {
+    return fileExists(from) && !fileExists(to) && moveReadPhoto(from, to);
+  }
+  // The move of a photo just read to a name just found free.
+  bool moveReadPhoto(const std::string& from, const std::string& to) {
+    if (!canChange(from) || !canChange(to)) return false;
+    changed_.set(from, false);
+    changed_.set(to, true);
+    return true;
+  }
+  bool deleteFile(const std::string& path) override {
+    if (!fileExists(path) || !canChange(path)) return false;
+    changed_.set(path, false);
+    return true;
+  }
+  std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override {
+    if (!canChange(path) || folderExists(path)) throw IoFault("Impossible de créer " + path);
+    changed_.set(path, true);
+    return nullptr;
+  }
+  std::vector<std::string> namesIn(const std::string& folder) override {
+    std::vector<std::string> names;
+    for (std::string& name : base_.namesIn(folder))
+      if (changed_.find(folder + name) != std::optional<bool>(false)) names.push_back(std::move(name));
+    changed_.findName([&](std::string_view path) {
+      if (path.size() > folder.size() && path.substr(0, folder.size()) == folder &&
+          meta::fileNameStart(path) == folder.size() && changed_.find(path) == std::optional<bool>(true) &&
+          !base_.fileExists(std::string(path)))
+        names.emplace_back(path.substr(folder.size()));
+      return false;
+    });
+    return names;
+  }
+
+ private:
+  // The longest file name that the usual file systems accept, in bytes.
+  static constexpr size_t kLongestName = 255;
+
+  bool canChange(const std::string& path) {
+    const size_t nameStart = meta::fileNameStart(path);
+    if (path.size() - nameStart > kLongestName) return false;
+    const std::string_view folder(path.data(), nameStart);
+    if (!known_ || folder != lastFolder_) {
+      lastFolder_.assign(folder);
+      writable_ = ::access(folder.empty() ? "." : lastFolder_.c_str(), W_OK | X_OK) == 0;
+      known_ = true;
+    }
+    return writable_;
+  }
+
+  FileSystem& base_;
+  NameMap<bool> changed_;  // path -> there or gone
+  std::string lastFolder_;  // the folder whose permission was asked last
+  bool known_ = false, writable_ = false;
+};
+
+// A sink that keeps the text only: a companion report made while deciding.
+struct TextSink final : OutputSink {
+  std::string text;
+  void WriteRich(const std::string& piece, const TextStyle&) override { text += piece; }
+};
+
+// What the batch decided for one image: its outcome if the changes go as
+// planned, and the companion's steps, each logged when it is made.
+struct Plan {
+  enum class Step { ClearStale, MoveCompanion, CompanionRefused, WriteCompanion, CompanionNotWritten };
+  struct Companion {
+    Step step;
+    std::string path;    // ClearStale, WriteCompanion, CompanionNotWritten: the file; moves: from
+    std::string target;  // moves: to
+    std::string text;    // WriteCompanion: the report; refusals: why
+    std::unique_ptr<CompanionSink> sink;  // WriteCompanion: written and sealed ahead of the moves
+  };
+  FileResult result;        // status Renamed: a move to make
+  std::string unreadable;   // Incomplete: the system's reason when the file could not be read
+  std::vector<Companion> companion;
+};
+
 class Batch {
  public:
   Batch(TNaming& naming, OutputSink& log, bool withTextFile, const BatchHooks& hooks, size_t files)
-      : naming_(naming), fs_(naming.Files()), log_(log), withTextFile_(withTextFile), hooks_(hooks) {
-    cache_.reserve(files);
+      : naming_(naming), fs_(naming.Files()), log_(log), withTextFile_(withTextFile), hooks_(hooks), total_(files) {
+    newCache();
     renamed_.reserve(files);
   }
 
-  // One image: the first test that applies decides its outcome.
-  void renameOne(const std::string& path) {
-    naming_.EvaluateFile(path, &cache_);
-    TNaming& n = naming_;
-    // Assigned in place: the texts reuse their room from file to file.
-    result.oldPath = n.OldPath;
-    result.newPath = n.NewPath;
-    result.status = FileStatus::Incomplete;
-    result.companion = CompanionStatus::None;
-    result.companionPath = n.NewTextPath;
-    if (!n.NameComplete) {
-      log_.WriteRich("ERREUR: ", kErrorImage);
-      WriteLine(log_, n.OldPath, kPathStrong);
-      WriteLine(log_, "\t\t ne peut être renommé par manque d'information", kDetail10);
-      fail(n.OldPath);
-      return;
+  // Takes the whole list, a group at a time: decides, records, acts.
+  void run(FileList& list) {
+    size_t group = kFirstGroup;
+    while (!outcome.stopped && (!again_.empty() || !list.empty())) {
+      if (!decideGroup(list, group)) break;
+      actOnGroup();
+      group = deviated_ ? kFirstGroup : std::min(group * 2, kLargestGroup);
     }
-    if (n.NewPath == n.OldPath) {
-      log_.WriteRich("Ok: ", kOkImage);
-      log_.WriteRich(n.OldPath, kDetail8);
-      WriteLine(log_, " (Identique au nom d'origine)", kAside8);
-      ++outcome.unchanged;
-      result.status = FileStatus::Unchanged;
-      companionStep();
-      return;
-    }
-    // Tested before any move, so that the log can say why; the move itself
-    // refuses a destination that appears after this test too.
-    if (fs_.fileExists(n.NewPath)) {
-      log_.WriteRich("ERREUR: ", kErrorImage);
-      WriteLine(log_, n.OldPath, kPathStrong);
-      WriteLine(log_, "\t\tne peut être renommé en " + n.NewPath, kDetail10);
-      WriteLine(log_, "\t\tLe fichier destination existe déjà", kDetail10);
-      fail(n.OldPath);
-      result.status = FileStatus::NameTaken;
-      n.NameComplete = false;
-      return;
-    }
-    if (n.Reader().SourcePath == n.OldPath) fs_.readAs(n.OldPath, n.Reader().FileStamp);
-    if (!fs_.moveFile(n.OldPath, n.NewPath)) {
-      log_.WriteRich("ERREUR: ", kErrorImage);
-      WriteLine(log_, n.OldPath, kPathStrong);
-      WriteLine(log_, "\t\tne peut être renommé en " + n.NewPath, kDetail8);
-      WriteLine(log_, "\t\t" + fs_.lastError(), kDetail8);
-      fail(n.OldPath);
-      result.status = FileStatus::MoveFailed;
-      n.NameComplete = false;
-      return;
-    }
-    log_.WriteRich("Ok: ", kOkImage);
-    WriteLine(log_, n.OldPath + " => " + n.NewPath, kDetail8);
-    noteMove(n.OldPath, n.NewPath);
-    renamed_.push_back(n.NewPath);
-    ++outcome.renamed;
-    result.status = FileStatus::Renamed;
-    companionStep();
   }
 
   // Refills the list: the failures under their old names, or else the renamed
@@ -109,10 +166,17 @@ class Batch {
   // files it did not reach, and says where it stopped.
   void finish(FileList& list) {
     if (outcome.stopped) {
-      std::vector<std::string> rest;
+      std::vector<std::string> rest(again_.begin(), again_.end());
       while (!list.empty()) rest.push_back(list.takeFirst());
+      outcome.remaining = rest.size();
       for (std::string& p : failed_) list.appendUnchecked(std::move(p));
       for (std::string& p : rest) list.appendUnchecked(std::move(p));
+      if (!outcome.journalProblem.empty()) {
+        log_.WriteRich("ERREUR: ", kErrorImage);
+        WriteLine(log_, "le journal d'annulation ne peut plus être écrit", kPathStrong);
+        WriteLine(log_, "\t\t" + outcome.journalProblem, kDetail10);
+        WriteLine(log_, "\t\tle renommage s'arrête avant tout changement qui n'y serait pas inscrit", kDetail10);
+      }
       WriteTitle(log_, "Renommage arrêté");
       WriteLine(log_,
                 std::to_string(outcome.renamed) + " renommés, " + std::to_string(outcome.unchanged) +
@@ -131,65 +195,143 @@ class Batch {
   }
 
   BatchOutcome outcome;
-  FileResult result;  // of the image last handled
 
  private:
-  // The running numbers remembered for this run must follow every change
-  // that the run makes to the folders.
-  void noteMove(const std::string& from, const std::string& to) {
-    cache_.notifyVacated(from);
-    cache_.notifyOccupied(to);
+  // ---- Deciding -----------------------------------------------------------
+
+  // Decides up to `size` images over a view of the folders as the group's
+  // changes leave them, then has the file system record those changes on the
+  // disk. False when they cannot be recorded: the run stops before them.
+  bool decideGroup(FileList& list, size_t size) {
+    planned_ = 0;
+    changes_.clear();
+    deviated_ = false;
+    PlanView view(fs_);
+    naming_.UseFiles(view);
+    size_t reportBytes = 0;
+    while (planned_ < size && reportBytes < kGroupReportBytes && (!again_.empty() || !list.empty())) {
+      if ((done_ > 0 || planned_ > 0) && stopAsked()) {
+        outcome.stopped = true;
+        break;
+      }
+      std::string path;
+      if (!again_.empty()) {
+        path = std::move(again_.front());
+        again_.pop_front();
+      } else {
+        path = list.takeFirst();
+      }
+      decide(path, view);
+      for (const Plan::Companion& c : plans_[planned_ - 1].companion) reportBytes += c.text.size();
+    }
+    naming_.UseFiles(fs_);
+    if (fs_.prepare(std::move(changes_))) return true;
+    stop(fs_.lastError());
+    requeue(0);
+    return false;
   }
 
-  void fail(const std::string& oldPath) {
-    failed_.push_back(oldPath);
-    ++outcome.failed;
+  // One image: the first test that applies decides its outcome.
+  void decide(const std::string& path, PlanView& view) {
+    naming_.EvaluateFile(path, cache_.get());
+    TNaming& n = naming_;
+    // The plans of earlier groups are reused: their texts keep their room.
+    if (planned_ == plans_.size()) plans_.emplace_back();
+    Plan& plan = plans_[planned_++];
+    plan.unreadable.clear();
+    plan.companion.clear();
+    plan.result.companion = CompanionStatus::None;
+    FileResult& r = plan.result;
+    r.oldPath = n.OldPath;
+    r.newPath = n.NewPath;
+    r.companionPath = n.NewTextPath;
+    if (!n.NameComplete) {
+      r.status = FileStatus::Incomplete;
+      plan.unreadable = n.Reader().OpenError;  // empty when the file was read
+      return;
+    }
+    if (n.NewPath == n.OldPath) {
+      r.status = FileStatus::Unchanged;
+      decideCompanion(plan, view);
+      return;
+    }
+    // Tested before any move, so that the log can say why; the move itself
+    // refuses a destination that appears after this test too.
+    if (view.fileExists(n.NewPath)) {
+      r.status = FileStatus::NameTaken;
+      n.NameComplete = false;
+      return;
+    }
+    r.status = FileStatus::Renamed;
+    PlannedChange& move = changes_.emplace_back();
+    move.path = n.OldPath;
+    move.target = n.NewPath;
+    if (n.Reader().SourcePath == n.OldPath) move.stamp = n.Reader().FileStamp;
+    // A move that the view refuses is tried all the same: the system then
+    // says why. Only the moves it allows change what the next images see.
+    if (view.moveReadPhoto(n.OldPath, n.NewPath)) {
+      noteMove(n.OldPath, n.NewPath);
+      decideCompanion(plan, view);
+    }
   }
 
   // The companion text file follows its image: an old one is renamed with it
   // (whatever the text-file choice), otherwise a new one is written on request.
-  void companionStep() {
+  void decideCompanion(Plan& plan, FileSystem& view) {
     const TNaming& n = naming_;
+    const std::string& oldText = n.OldTextPath;
+    const std::string& newText = n.NewTextPath;
     // Images that differ only in their extension (a.jpg, a.tif) share one
     // companion name: a companion that this run gave one of them is neither
     // deleted nor taken away for another.
-    const bool takenInThisRun = produced_.count(n.NewTextPath) != 0;
-    if (fs_.fileExists(n.OldTextPath) && produced_.count(n.OldTextPath) == 0) {
-      if (n.OldTextPath == n.NewTextPath) return;
+    const bool takenInThisRun = produced_.count(newText) != 0;
+    if (view.fileExists(oldText) && produced_.count(oldText) == 0) {
+      if (oldText == newText) return;
       std::string why = takenInThisRun ? kWrittenForAnother : std::string();
-      if (why.empty() && fs_.fileExists(n.NewTextPath)) why = clearDestination(n.NewTextPath);
-      // Tried even after a failed delete: the move then refuses to replace it.
-      if (why.empty() && fs_.moveFile(n.OldTextPath, n.NewTextPath)) {
-        noteMove(n.OldTextPath, n.NewTextPath);
-        produced_.insert(n.NewTextPath);
-        log_.WriteRich("Ok: ", kOkCompanion);
-        WriteLine(log_, n.OldTextPath + " => " + n.NewTextPath, kDetail8);
-        result.companion = CompanionStatus::Moved;
+      if (why.empty() && view.fileExists(newText)) why = clearDestination(plan, view, newText);
+      if (!why.empty()) {
+        plan.companion.push_back({Plan::Step::CompanionRefused, oldText, newText, why, nullptr});
         return;
       }
-      if (why.empty()) why = fs_.lastError();
-      log_.WriteRich("ERREUR: ", kErrorCompanion);
-      WriteLine(log_, n.OldTextPath, kPathStrong);
-      WriteLine(log_, "\t\tne peut être renommé en " + n.NewTextPath, kDetail8);
-      WriteLine(log_, "\t\til va rester sur le disque", kDetail8);
-      if (!why.empty()) WriteLine(log_, "\t\t" + why, kDetail8);
-      ++outcome.companionFailed;
-      result.companion = CompanionStatus::Failed;
+      plan.companion.push_back({Plan::Step::MoveCompanion, oldText, newText, {}, nullptr});
+      changes_.push_back({PlannedChange::Kind::Move, oldText, newText, {}});
+      if (view.moveFile(oldText, newText)) {
+        noteMove(oldText, newText);
+        produced_.insert(newText);
+      }
       return;
     }
     if (!withTextFile_) return;
     if (takenInThisRun) {
-      companionNotWritten(n.NewTextPath, kWrittenForAnother);
+      plan.companion.push_back({Plan::Step::CompanionNotWritten, newText, {}, kWrittenForAnother, nullptr});
       return;
     }
-    if (fs_.fileExists(n.NewTextPath)) {
-      const std::string why = clearDestination(n.NewTextPath);
+    if (view.fileExists(newText)) {
+      const std::string why = clearDestination(plan, view, newText);
       if (!why.empty()) {
-        companionNotWritten(n.NewTextPath, why);
+        plan.companion.push_back({Plan::Step::CompanionNotWritten, newText, {}, why, nullptr});
         return;
       }
     }
-    writeCompanion(n.NewTextPath);
+    TextSink report;
+    try {
+      // The run read the file for its name alone; the report needs the rest.
+      naming_.Reader().DecodeFully();
+      if (hooks_.writeCompanion) hooks_.writeCompanion(report);
+    } catch (const std::exception& e) {
+      // Boundary: no failure of one companion file stops the run.
+      plan.companion.push_back({Plan::Step::CompanionNotWritten, newText, {}, e.what(), nullptr});
+      return;
+    }
+    plan.companion.push_back({Plan::Step::WriteCompanion, newText, {}, std::move(report.text), nullptr});
+    changes_.push_back({PlannedChange::Kind::Create, newText, {}, {}});
+    try {
+      view.createTextFile(newText);
+    } catch (const IoFault&) {
+      // Tried all the same: the system then says why.
+    }
+    cache_->notifyOccupied(newText);
+    produced_.insert(newText);
   }
 
   // A file at the companion's new name is stale when no other image of that
@@ -197,20 +339,22 @@ class Batch {
   // failed removal is logged; the move or creation that follows refuses to
   // replace the file). Otherwise it is another image's companion and stays:
   // the result says so; it is empty when the way is clear.
-  std::string clearDestination(const std::string& companion) {
-    const std::string owner = otherImageOf(companion);
+  std::string clearDestination(Plan& plan, FileSystem& view, const std::string& companion) {
+    const std::string owner = otherImageOf(view, companion);
     if (!owner.empty()) return "le fichier existe déjà et accompagne " + owner;
-    deleteStale(companion);
+    plan.companion.push_back({Plan::Step::ClearStale, companion, {}, {}, nullptr});
+    changes_.push_back({PlannedChange::Kind::Delete, companion, {}, {}});
+    if (view.deleteFile(companion)) cache_->notifyVacated(companion);
     return {};
   }
 
   // An image other than the one being renamed whose companion name is `companion`.
-  std::string otherImageOf(const std::string& companion) {
+  std::string otherImageOf(FileSystem& view, const std::string& companion) {
     const TNaming& n = naming_;
     const std::string folder = meta::folderOf(companion);
     const std::string name = meta::fileNameOf(companion);
     const std::string base = name.substr(0, name.size() - std::min(name.size(), kCompanionSuffix.size()));
-    for (const std::string& entry : fs_.namesIn(folder)) {
+    for (const std::string& entry : view.namesIn(folder)) {
       if (!hasAcceptedExtension(entry) || !sameFileName(meta::stripExtension(entry), base)) continue;
       const std::string image = folder + entry;
       if (image != n.NewPath && image != n.OldPath) return image;
@@ -218,47 +362,198 @@ class Batch {
     return {};
   }
 
-  void deleteStale(const std::string& path) {
-    if (fs_.deleteFile(path)) {
-      cache_.notifyVacated(path);
-      log_.WriteRich("Ok: ", kOkCompanion);
-      WriteLine(log_, path + " effacé", kDetail8);
+  // ---- Acting -------------------------------------------------------------
+
+  // Makes the group's changes, image by image, and logs each outcome. The
+  // companions to write are written and recorded first, so that their
+  // records go on the disk together. Where a change goes otherwise than
+  // decided, the images after it are decided again.
+  void actOnGroup() {
+    bool writes = false;
+    for (size_t i = 0; i < planned_; ++i)
+      for (Plan::Companion& c : plans_[i].companion)
+        if (c.step == Plan::Step::WriteCompanion) {
+          writes = true;
+          try {
+            c.sink = fs_.createTextFile(c.path);
+            c.sink->WriteRich(c.text, {});
+            c.sink->seal();
+          } catch (const std::exception& e) {
+            c.sink.reset();
+            c.text = e.what();  // the reason, logged in its turn
+          }
+        }
+    if (writes && !fs_.prepare({})) {
+      stop(fs_.lastError());
+      requeue(0);
       return;
     }
+    for (size_t i = 0; i < planned_; ++i) {
+      if ((done_ > 0 && stopAsked()) || deviated_) {
+        if (!deviated_) outcome.stopped = true;
+        requeue(i);
+        return;
+      }
+      act(plans_[i]);
+    }
+  }
+
+  // The images from plans_[from] on go back to be decided again (or to the
+  // list, when the run stops), in their order.
+  void requeue(size_t from) {
+    for (size_t i = planned_; i-- > from;) again_.push_front(plans_[i].result.oldPath);
+    planned_ = from;
+    // What the collision cache was told of the group no longer holds.
+    newCache();
+  }
+
+  void act(Plan& plan) {
+    FileResult& r = plan.result;
+    switch (r.status) {
+      case FileStatus::Incomplete:
+        log_.WriteRich("ERREUR: ", kErrorImage);
+        WriteLine(log_, r.oldPath, kPathStrong);
+        if (plan.unreadable.empty())
+          WriteLine(log_, "\t\t ne peut être renommé par manque d'information", kDetail10);
+        else
+          WriteLine(log_, "\t\t ne peut être lu: " + plan.unreadable, kDetail10);
+        fail(r.oldPath);
+        break;
+      case FileStatus::Unchanged:
+        log_.WriteRich("Ok: ", kOkImage);
+        log_.WriteRich(r.oldPath, kDetail8);
+        WriteLine(log_, " (Identique au nom d'origine)", kAside8);
+        ++outcome.unchanged;
+        actOnCompanion(plan);
+        break;
+      case FileStatus::NameTaken:
+        log_.WriteRich("ERREUR: ", kErrorImage);
+        WriteLine(log_, r.oldPath, kPathStrong);
+        WriteLine(log_, "\t\tne peut être renommé en " + r.newPath, kDetail10);
+        WriteLine(log_, "\t\tLe fichier destination existe déjà", kDetail10);
+        fail(r.oldPath);
+        break;
+      case FileStatus::Renamed:
+      case FileStatus::MoveFailed:
+        if (!fs_.moveFile(r.oldPath, r.newPath)) {
+          log_.WriteRich("ERREUR: ", kErrorImage);
+          WriteLine(log_, r.oldPath, kPathStrong);
+          WriteLine(log_, "\t\tne peut être renommé en " + r.newPath, kDetail8);
+          WriteLine(log_, "\t\t" + fs_.lastError(), kDetail8);
+          fail(r.oldPath);
+          r.status = FileStatus::MoveFailed;
+          deviated_ = true;
+          break;
+        }
+        log_.WriteRich("Ok: ", kOkImage);
+        WriteLine(log_, r.oldPath + " => " + r.newPath, kDetail8);
+        renamed_.push_back(r.newPath);
+        ++outcome.renamed;
+        actOnCompanion(plan);
+        break;
+    }
+    ++done_;
+    if (hooks_.fileDone) hooks_.fileDone(r);
+    if (hooks_.progress) hooks_.progress(done_, total_);
+  }
+
+  void actOnCompanion(Plan& plan) {
+    FileResult& r = plan.result;
+    for (Plan::Companion& c : plan.companion) {
+      switch (c.step) {
+        case Plan::Step::ClearStale: deleteStale(c.path); break;
+        case Plan::Step::MoveCompanion:
+          // Tried even after a failed delete: the move then refuses to replace it.
+          if (fs_.moveFile(c.path, c.target)) {
+            log_.WriteRich("Ok: ", kOkCompanion);
+            WriteLine(log_, c.path + " => " + c.target, kDetail8);
+            r.companion = CompanionStatus::Moved;
+            break;
+          }
+          produced_.erase(c.target);
+          deviated_ = true;
+          companionNotMoved(r, c.path, c.target, fs_.lastError());
+          break;
+        case Plan::Step::CompanionRefused: companionNotMoved(r, c.path, c.target, c.text); break;
+        case Plan::Step::WriteCompanion:
+          try {
+            if (!c.sink) throw IoFault(c.text);
+            c.sink->close();
+            c.sink.reset();
+            log_.WriteRich("Ok: ", kOkCompanion);
+            WriteLine(log_, "Fichier texte créé: " + c.path, kDetail8);
+            r.companion = CompanionStatus::Written;
+          } catch (const std::exception& e) {
+            // Boundary: no failure of one companion file stops the run.
+            c.sink.reset();
+            produced_.erase(c.path);
+            deviated_ = true;
+            companionNotWritten(r, c.path, e.what());
+          }
+          break;
+        case Plan::Step::CompanionNotWritten: companionNotWritten(r, c.path, c.text); break;
+      }
+    }
+  }
+
+  void deleteStale(const std::string& path) {
+    if (fs_.deleteFile(path)) {
+      log_.WriteRich("Ok: ", kOkCompanion);
+      WriteLine(log_, path + " effacé", kDetail8);
+      // A journaled run keeps it for undo, and says where.
+      const std::string kept = fs_.lastKept();
+      if (!kept.empty()) WriteLine(log_, "\t\tgardé pour l'annulation dans " + kept, kDetail8);
+      return;
+    }
+    deviated_ = true;
     log_.WriteRich("ERREUR: ", kErrorCompanion);
     WriteLine(log_, "Problème pour effacer " + path, kPathStrong);
     WriteLine(log_, "\t\t" + fs_.lastError(), kDetail8);
   }
 
-  // The report of the file just evaluated goes into a new companion file,
-  // which appears only once it is complete. The image stays renamed.
-  void writeCompanion(const std::string& path) {
-    std::string problem;
-    try {
-      std::unique_ptr<CompanionSink> file = fs_.createTextFile(path);
-      // The run read the file for its name alone; the report needs the rest.
-      naming_.Reader().DecodeFully();
-      if (hooks_.writeCompanion) hooks_.writeCompanion(*file);
-      file->close();
-      cache_.notifyOccupied(path);
-      produced_.insert(path);
-      log_.WriteRich("Ok: ", kOkCompanion);
-      WriteLine(log_, "Fichier texte créé: " + path, kDetail8);
-      result.companion = CompanionStatus::Written;
-      return;
-    } catch (const std::exception& e) {
-      // Boundary: no failure of one companion file stops the run.
-      problem = e.what();
-    }
-    companionNotWritten(path, problem);
+  void companionNotMoved(FileResult& r, const std::string& from, const std::string& to, const std::string& why) {
+    log_.WriteRich("ERREUR: ", kErrorCompanion);
+    WriteLine(log_, from, kPathStrong);
+    WriteLine(log_, "\t\tne peut être renommé en " + to, kDetail8);
+    WriteLine(log_, "\t\til va rester sur le disque", kDetail8);
+    if (!why.empty()) WriteLine(log_, "\t\t" + why, kDetail8);
+    ++outcome.companionFailed;
+    r.companion = CompanionStatus::Failed;
   }
 
-  void companionNotWritten(const std::string& path, const std::string& problem) {
+  void companionNotWritten(FileResult& r, const std::string& path, const std::string& problem) {
     log_.WriteRich("ERREUR: ", kErrorCompanion);
     WriteLine(log_, path, kPathStrong);
     WriteLine(log_, "\t\tProblème de création du fichier: " + problem, kDetail8);
     ++outcome.companionFailed;
-    result.companion = CompanionStatus::Failed;
+    r.companion = CompanionStatus::Failed;
+  }
+
+  // ---- State --------------------------------------------------------------
+
+  bool stopAsked() const { return hooks_.stopRequested && hooks_.stopRequested(); }
+
+  // The journal cannot take the next changes: nothing more is made.
+  void stop(const std::string& why) {
+    outcome.stopped = true;
+    outcome.journalProblem = why.empty() ? std::string("input/output error") : why;
+  }
+
+  // The running numbers remembered for this run follow every change that the
+  // run decides on.
+  void noteMove(const std::string& from, const std::string& to) {
+    cache_->notifyVacated(from);
+    cache_->notifyOccupied(to);
+  }
+
+  void newCache() {
+    cache_ = std::make_unique<CollisionCache>();
+    cache_->reserve(total_);
+  }
+
+  void fail(const std::string& oldPath) {
+    failed_.push_back(oldPath);
+    ++outcome.failed;
   }
 
   TNaming& naming_;
@@ -266,7 +561,14 @@ class Batch {
   OutputSink& log_;
   bool withTextFile_;
   const BatchHooks& hooks_;
-  CollisionCache cache_;
+  size_t total_;
+  size_t done_ = 0;
+  std::unique_ptr<CollisionCache> cache_;
+  std::vector<Plan> plans_;             // the group decided: the first planned_
+  size_t planned_ = 0;
+  std::vector<PlannedChange> changes_;  // its changes, in the order they will be tried
+  std::deque<std::string> again_;       // images to decide again before the rest of the list
+  bool deviated_ = false;               // a change of the group went otherwise than decided
   std::unordered_set<std::string> produced_;  // companions this run created or moved into place
   std::vector<std::string> failed_;
   std::vector<std::string> renamed_;
@@ -294,20 +596,7 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
   naming.Files().rememberListings(true);
   Batch batch(naming, log, withTextFile, hooks, list.size());
   WriteTitle(log, "Changement des noms");
-  const size_t total = list.size();
-  size_t done = 0;
-  // The list empties itself one file at a time, in list order.
-  while (!list.empty()) {
-    if (done > 0 && hooks.stopRequested && hooks.stopRequested()) {
-      batch.outcome.stopped = true;
-      batch.outcome.remaining = list.size();
-      break;
-    }
-    batch.renameOne(list.takeFirst());
-    ++done;
-    if (hooks.fileDone) hooks.fileDone(batch.result);
-    if (hooks.progress) hooks.progress(done, total);
-  }
+  batch.run(list);
   batch.finish(list);
   return batch.outcome;
 }

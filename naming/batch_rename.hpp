@@ -44,7 +44,8 @@ struct BatchOutcome {
   size_t unchanged = 0;  // already right
   size_t failed = 0;     // incomplete, destination exists, move failed
   size_t companionFailed = 0;  // companion text files not renamed or not written
-  bool stopped = false;   // stopped on request before the end of the list
+  bool stopped = false;   // stopped on request, or by the journal, before the end of the list
+  std::string journalProblem;  // why the journal stopped the run (empty: it did not)
   size_t remaining = 0;   // files not reached when stopped
   bool allRenamed() const { return failed == 0 && !stopped; }
 };

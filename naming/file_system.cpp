@@ -232,35 +232,53 @@ IoFault cannotCreate(const std::string& path, const std::string& reason) {
 
 std::string systemReason(int error) { return error ? std::strerror(error) : "input/output error"; }
 
-// Opens a new, empty temporary file beside `path`, never one that exists.
-// `journal`, when given, learns each name before the file is made.
-std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary, Journal* journal) {
+// A hidden temporary name beside `path`, drawn at random.
+std::string temporaryNameBeside(const std::string& path) {
   static std::mutex lock;
   static std::mt19937_64 random{std::random_device{}()};
   static const char* kLetters = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-  const std::string folder = meta::folderOf(path);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string tag;
-    {
-      std::lock_guard<std::mutex> guard(lock);
-      for (int i = 0; i < 8; ++i) tag += kLetters[random() % 62];
-    }
-    temporary = folder + kTemporaryPrefix + tag + kTemporarySuffix;
-    const int step = journal ? journal->intend(StepKind::Temp, temporary, {}, {}) : 0;
+  std::string tag;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    for (int i = 0; i < 8; ++i) tag += kLetters[random() % 62];
+  }
+  return meta::folderOf(path) + kTemporaryPrefix + tag + kTemporarySuffix;
+}
+
+// Creates `temporary`, new and empty; null (errno set) when it exists or
+// cannot be made.
+std::FILE* createNew(const std::string& temporary) {
 #if defined(_WIN32)
-    std::FILE* f = ::_wfopen(std::filesystem::path(temporary).wstring().c_str(), L"wbx");
+  return ::_wfopen(std::filesystem::path(temporary).wstring().c_str(), L"wbx");
+#else
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "wb");
+  if (!f) ::close(fd);
+  return f;
+#endif
+}
+
+// Opens a new, empty temporary file beside `path`, never one that exists:
+// `temporary` first when it is given (a name recorded ahead as step
+// `prepared`), else names drawn at random. `journal`, when given, has each
+// name on the disk before the file is made.
+std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary, Journal* journal, int prepared) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    int step = prepared;
+    if (attempt > 0 || step == 0) {
+      temporary = temporaryNameBeside(path);
+      if (journal) {
+        step = journal->intend(StepKind::Temp, temporary, {}, {});
+        if (step == 0 || !journal->sync()) {
+          errno = EIO;
+          return nullptr;
+        }
+      }
+    }
+    std::FILE* f = createNew(temporary);
     if (f && journal) journal->confirm(step);
     if (f || errno != EEXIST) return f;
-#else
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      if (journal) journal->confirm(step);
-      std::FILE* f = ::fdopen(fd, "wb");
-      if (!f) ::close(fd);
-      return f;
-    }
-    if (errno != EEXIST) return nullptr;
-#endif
   }
   return nullptr;
 }
@@ -298,10 +316,14 @@ class RealFileSystem final : public FileSystem {
 
   bool moveFile(const std::string& from, const std::string& to) override {
     if (!journal_) return move(from, to);
-    std::optional<FileIdentity> id = readIdentity(from);
-    if (!id) id = identityOf(from);
-    if (!id) return move(from, to);  // nothing to move: the move says why
-    const int step = journal_->intend(isCompanionName(from) ? StepKind::Companion : StepKind::Photo, from, to, *id);
+    const StepKind kind = isCompanionName(from) ? StepKind::Companion : StepKind::Photo;
+    int step = takePrepared(kind, from, to);
+    if (step == 0) {
+      std::optional<FileIdentity> id = readIdentity(from);
+      if (!id) id = identityOf(from);
+      if (!id) return move(from, to);  // nothing to move: the move says why
+      if ((step = record(kind, from, to, *id)) == 0) return false;
+    }
     if (!move(from, to)) return false;
     journal_->confirm(step);
     return true;
@@ -311,20 +333,39 @@ class RealFileSystem final : public FileSystem {
   // that undo can bring it back; only where that folder is on another volume
   // is it deleted for good, and the journal says so.
   bool deleteFile(const std::string& path) override {
+    kept_.clear();
     if (!journal_) return remove(path);
-    const std::optional<FileIdentity> id = identityOf(path);
-    if (!id) return remove(path);
-    if (onJournalVolume(path, *id)) {
-      const std::string kept = journal_->keptPath(journal_->nextStep());
-      const int step = journal_->intend(StepKind::Keep, path, kept, *id);
-      if (!move(path, kept)) return false;
-      journal_->confirm(step);
-      return true;
+    std::string kept;
+    int step = takePrepared(StepKind::Keep, path, {}, &kept);
+    if (step == 0) {
+      const std::optional<FileIdentity> id = identityOf(path);
+      if (!id) return remove(path);
+      if (onJournalVolume(path, *id)) kept = journal_->keptPath(journal_->nextStep());
+      step = record(kept.empty() ? StepKind::Drop : StepKind::Keep, path, kept, *id);
+      if (step == 0) return false;
     }
-    const int step = journal_->intend(StepKind::Drop, path, {}, *id);
-    if (!remove(path)) return false;
+    if (!(kept.empty() ? remove(path) : move(path, kept))) return false;
     journal_->confirm(step);
+    kept_ = kept;
     return true;
+  }
+
+  std::string lastKept() const override { return kept_; }
+
+  bool prepare(std::vector<PlannedChange> changes) override {
+    if (!journal_) return true;
+    // A new group: what was left of the one before will not be made.
+    if (!changes.empty()) {
+      prepared_.clear();
+      prepared_.reserve(changes.size());
+      nextTemp_ = nextChange_ = 0;
+    }
+    for (PlannedChange& c : changes) {
+      if (!prepareOne(std::move(c))) return false;
+    }
+    if (journal_->sync()) return true;
+    lastError_ = "journal: " + journal_->problem();
+    return false;
   }
 
   std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override;
@@ -380,7 +421,78 @@ class RealFileSystem final : public FileSystem {
 
   Journal* journal() const { return journal_; }
 
+  // The step recorded ahead for this change, or 0. `kept` receives the name
+  // a kept file takes; for a companion to write, `path` is the companion and
+  // `kept` receives the temporary file's name. The changes are taken in the
+  // order they were prepared (the temporary files in theirs): those passed
+  // over were left out.
+  int takePrepared(StepKind kind, const std::string& path, const std::string& target, std::string* kept = nullptr) {
+    size_t& next = kind == StepKind::Temp ? nextTemp_ : nextChange_;
+    for (size_t i = next; i < prepared_.size(); ++i) {
+      Prepared& p = prepared_[i];
+      if (p.step == 0 || (p.kind == StepKind::Temp) != (kind == StepKind::Temp)) continue;
+      const bool keepOrDrop = kind == StepKind::Keep || kind == StepKind::Drop;
+      if (p.change.path != path || (keepOrDrop ? p.kind != StepKind::Keep && p.kind != StepKind::Drop : p.kind != kind) ||
+          ((kind == StepKind::Photo || kind == StepKind::Companion) && p.change.target != target))
+        continue;
+      next = i + 1;
+      if (kept) *kept = std::move(p.change.target);
+      const int step = p.step;
+      p.step = 0;
+      return step;
+    }
+    return 0;
+  }
+
+  // A step not recorded ahead: its record goes on the disk before it is made.
+  int record(StepKind kind, const std::string& path, const std::string& target, const FileIdentity& id) {
+    const int step = journal_->intend(kind, path, target, id);
+    if (step != 0 && journal_->sync()) return step;
+    lastError_ = "journal: " + journal_->problem();
+    return 0;
+  }
+
  private:
+  struct Prepared {
+    PlannedChange change;  // target: for a kept file where it goes, for a companion the temporary name
+    StepKind kind;
+    int step;  // 0 once taken
+  };
+
+  bool prepareOne(PlannedChange c) {
+    int step = 0;
+    StepKind kind = StepKind::Temp;
+    if (c.kind == PlannedChange::Kind::Create) {
+      c.target = temporaryNameBeside(c.path);
+      step = journal_->intend(StepKind::Temp, c.target, {}, {});
+    } else {
+      std::optional<FileIdentity> id;
+      if (c.stamp.known && listings_ && listings_->fileExists(c.path) == std::optional<bool>(true))
+        id = FileIdentity{c.stamp.device, c.stamp.inode, c.stamp.size, c.stamp.mtimeNs};
+      if (!id) id = identityOf(c.path);
+      if (!id) return true;  // nothing there: the change will say why
+      if (c.kind == PlannedChange::Kind::Move) {
+        kind = isCompanionName(c.path) ? StepKind::Companion : StepKind::Photo;
+      } else if (onJournalVolume(c.path, *id)) {
+        kind = StepKind::Keep;
+        c.target = journal_->keptPath(journal_->nextStep());
+      } else {
+        kind = StepKind::Drop;
+        c.target.clear();
+      }
+      step = journal_->intend(kind, c.path, c.target, *id);
+    }
+    if (step == 0) {
+      lastError_ = "journal: " + journal_->problem();
+      return false;
+    }
+    prepared_.push_back({std::move(c), kind, step});
+    return true;
+  }
+
+  std::vector<Prepared> prepared_;  // recorded ahead, in the order they will be made
+  size_t nextTemp_ = 0, nextChange_ = 0;
+  std::string kept_;
   bool remove(const std::string& path) {
 #if defined(_WIN32)
     if (::DeleteFileW(std::filesystem::path(path).wstring().c_str()) != 0) return true;
@@ -455,8 +567,14 @@ class AtomicCompanion final : public CompanionSink {
  public:
   AtomicCompanion(RealFileSystem& fs, const std::string& path) : fs_(fs), path_(path) {
     errno = 0;
-    file_ = openTemporaryBeside(path, temporary_, fs_.journal());
-    if (!file_) throw cannotCreate(path, systemReason(errno));
+    const int prepared = fs_.journal() ? fs_.takePrepared(StepKind::Temp, path, {}, &temporary_) : 0;
+    file_ = openTemporaryBeside(path, temporary_, fs_.journal(), prepared);
+    if (!file_) {
+      const int error = errno;
+      const std::string journalProblem = fs_.journal() ? fs_.journal()->problem() : std::string();
+      temporary_.clear();
+      throw cannotCreate(path, journalProblem.empty() ? systemReason(error) : "journal: " + journalProblem);
+    }
   }
   ~AtomicCompanion() override { discard(); }
   AtomicCompanion(const AtomicCompanion&) = delete;
@@ -469,7 +587,8 @@ class AtomicCompanion final : public CompanionSink {
       throw IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(errno) + ")");
   }
 
-  void close() override {
+  // The complete temporary file, closed and recorded; it takes its name in close().
+  void seal() override {
     if (!file_) return;
     errno = 0;
     const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
@@ -482,15 +601,31 @@ class AtomicCompanion final : public CompanionSink {
       discard();
       throw IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(error) + ")");
     }
-    const int step = id ? journal->intend(StepKind::Write, path_, temporary_, *id) : 0;
+    if (id && (step_ = journal->intend(StepKind::Write, path_, temporary_, *id)) == 0) {
+      discard();
+      throw cannotCreate(path_, "journal: " + journal->problem());
+    }
+    sealed_ = true;
+  }
+
+  void close() override {
+    if (!sealed_) seal();
+    if (!sealed_) return;
+    Journal* journal = fs_.journal();
+    // Its record goes on the disk before the file takes the name.
+    if (step_ != 0 && !journal->onDisk(step_) && !journal->sync()) {
+      discard();
+      throw cannotCreate(path_, "journal: " + journal->problem());
+    }
     // Never replaces a file that took the name meanwhile.
     if (!fs_.move(temporary_, path_)) {
       const std::string reason = fs_.lastError();
       discard();
       throw cannotCreate(path_, reason.empty() ? "input/output error" : reason);
     }
-    if (id) journal->confirm(step);
+    if (step_ != 0) journal->confirm(step_);
     temporary_.clear();
+    sealed_ = false;
   }
 
  private:
@@ -499,12 +634,15 @@ class AtomicCompanion final : public CompanionSink {
     file_ = nullptr;
     if (!temporary_.empty()) std::remove(temporary_.c_str());
     temporary_.clear();
+    sealed_ = false;
   }
 
   RealFileSystem& fs_;
   std::string path_;
   std::string temporary_;
   std::FILE* file_ = nullptr;
+  int step_ = 0;  // the journal's record of the complete file
+  bool sealed_ = false;
 };
 
 std::unique_ptr<CompanionSink> RealFileSystem::createTextFile(const std::string& path) {

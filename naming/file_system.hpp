@@ -11,6 +11,15 @@
 
 namespace naming {
 
+// A change that a batch is about to make, announced ahead (see prepare()).
+struct PlannedChange {
+  enum class Kind { Move, Delete, Create };
+  Kind kind = Kind::Move;
+  std::string path;         // move: from; delete: the file; create: the companion to write
+  std::string target;       // move: to
+  meta::tFileStamp stamp;   // who `path` was when the batch read it (a photo), if known
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -31,6 +40,19 @@ class FileSystem {
   virtual std::vector<std::string> namesIn(const std::string& folder) = 0;
   // The system's reason for the last move or delete that failed.
   virtual std::string lastError() const { return {}; }
+  // The changes that follow, in the order they will be tried (some may be
+  // left out; the companions to write are created first). A journaled file
+  // system records them all and puts the records on the disk before the call
+  // returns, so that no change is ever made without its record; an empty
+  // list puts what was recorded since on the disk. False, with lastError()
+  // saying why, when they cannot be recorded: none of them may be made then.
+  virtual bool prepare(std::vector<PlannedChange> changes) {
+    (void)changes;
+    return true;
+  }
+  // Where the file of the last successful deleteFile was set aside (a
+  // journaled run keeps it for undo); empty when it is gone for good.
+  virtual std::string lastKept() const { return {}; }
   // While on (a batch run), existence tests may be answered from one listing
   // of each folder, kept up to date with the changes made through this
   // object: the run is taken to be the only writer of its folders, and the

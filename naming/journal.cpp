@@ -63,10 +63,11 @@ int64_t nowSeconds() {
       .count();
 }
 
-std::string newRunId() {
+// "s00000042-20261211-171900-4242": the run's sequence number first, then
+// when and by which process it was started (the time only tells the user; the
+// order is the sequence's).
+std::string newRunId(uint64_t sequence) {
   const auto now = std::chrono::system_clock::now();
-  const auto micros =
-      std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() % 1000000;
   const std::time_t t = std::chrono::system_clock::to_time_t(now);
   std::tm utc{};
 #if defined(_WIN32)
@@ -76,10 +77,20 @@ std::string newRunId() {
   gmtime_r(&t, &utc);
   const int pid = static_cast<int>(::getpid());
 #endif
-  char id[64];
-  std::snprintf(id, sizeof id, "%04d%02d%02d-%02d%02d%02d-%06lld-%d", utc.tm_year + 1900, utc.tm_mon + 1,
-                utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<long long>(micros), pid);
+  char id[80];
+  std::snprintf(id, sizeof id, "s%08llu-%04d%02d%02d-%02d%02d%02d-%d", static_cast<unsigned long long>(sequence),
+                utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, pid);
   return id;
+}
+
+// The sequence number in a run folder's name; 0 for the runs of older
+// versions, named by their time alone, which come before every other.
+uint64_t sequenceOf(const std::string& name) {
+  if (name.size() < 2 || name[0] != 's') return 0;
+  uint64_t n = 0;
+  size_t i = 1;
+  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && i < 19; ++i) n = n * 10 + unsigned(name[i] - '0');
+  return i > 1 && (i == name.size() || name[i] == '-') ? n : 0;
 }
 
 // Writes all of `bytes` to `fd`; false on failure.
@@ -148,6 +159,20 @@ void closeFd(int fd) {
   ::_close(fd);
 #else
   ::close(fd);
+#endif
+}
+
+// A folder's entries on the disk (a new file's name survives a power cut).
+bool syncFolder(const std::string& folder) {
+#if defined(_WIN32)
+  (void)folder;  // NTFS writes its directory changes through its own log
+  return true;
+#else
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool done = ::fsync(fd) == 0 || errno == EINVAL;  // some file systems cannot sync a folder
+  ::close(fd);
+  return done;
 #endif
 }
 
@@ -332,7 +357,9 @@ std::optional<RunRecord> readRun(const std::string& runFolder) {
   RunRecord run;
   run.folder = runFolder;
   run.id = fs::path(runFolder).filename().string();
+  run.sequence = sequenceOf(run.id);
   std::vector<size_t> indexOf;  // step number -> index in run.steps
+  size_t confirmations = 0;
   auto stepAt = [&](const std::string& n) -> JournalStep* {
     int k = 0;
     if (!number(n, k) || k < 1 || static_cast<size_t>(k) >= indexOf.size() || indexOf[k] == SIZE_MAX) return nullptr;
@@ -351,8 +378,13 @@ std::optional<RunRecord> readRun(const std::string& runFolder) {
       if (indexOf.size() <= static_cast<size_t>(step.number)) indexOf.resize(static_cast<size_t>(step.number) + 1, SIZE_MAX);
       indexOf[static_cast<size_t>(step.number)] = run.steps.size();
       run.steps.push_back(step);
-    } else if ((f[0] == "D" || f[0] == "U") && f.size() >= 2) {
-      if (JournalStep* s = stepAt(f[1])) (f[0] == "D" ? s->done : s->undone) = true;
+    } else if (f[0] == "D" && f.size() >= 2) {
+      if (JournalStep* s = stepAt(f[1])) {
+        s->done = true;
+        s->doneOrder = ++confirmations;
+      }
+    } else if (f[0] == "U" && f.size() >= 2) {
+      if (JournalStep* s = stepAt(f[1])) s->undone = true;
     } else if (f[0] == "end" && f.size() >= 4) {
       run.ended = true;
       number(f[1], run.renamed);
@@ -367,17 +399,40 @@ std::optional<RunRecord> readRun(const std::string& runFolder) {
 
 namespace {
 
-// The run folders, oldest first: their names sort by time.
-std::vector<std::string> runFolders(const std::string& stateRoot) {
-  std::vector<std::string> folders;
+// The run folders of stateRoot/runs, oldest first: by sequence, then by name
+// (the names of older versions' runs sort by time; two runs that took the
+// same number at once keep their start order).
+std::vector<fs::path> runFoldersIn(const fs::path& runs) {
+  std::vector<std::pair<uint64_t, fs::path>> found;
   std::error_code ec;
-  for (fs::directory_iterator it(fs::path(stateRoot) / "runs", ec), end; !ec && it != end; it.increment(ec))
-    if (it->is_directory(ec)) folders.push_back(it->path().string());
-  std::sort(folders.begin(), folders.end());
+  for (fs::directory_iterator it(runs, ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_directory(ec)) found.emplace_back(sequenceOf(it->path().filename().string()), it->path());
+  std::sort(found.begin(), found.end());
+  std::vector<fs::path> folders;
+  folders.reserve(found.size());
+  for (auto& f : found) folders.push_back(std::move(f.second));
   return folders;
 }
 
+std::vector<std::string> runFolders(const std::string& stateRoot) {
+  std::vector<std::string> folders;
+  for (const fs::path& p : runFoldersIn(fs::path(stateRoot) / "runs")) folders.push_back(p.string());
+  return folders;
+}
+
+// How many files that its run set aside a run folder still holds, counted
+// up to `enough`.
+size_t keptFilesIn(const fs::path& folder, size_t enough) {
+  size_t kept = 0;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end && kept < enough; it.increment(ec))
+    if (it->path().filename().string().rfind("kept-", 0) == 0) ++kept;
+  return kept;
+}
+
 }  // namespace
+
+size_t RunRecord::keptFiles() const { return keptFilesIn(folder, SIZE_MAX); }
 
 std::optional<RunRecord> lastRun(const std::string& stateRoot) {
   const std::vector<std::string> folders = runFolders(stateRoot);
@@ -396,14 +451,15 @@ std::vector<RunRecord> listRuns(const std::string& stateRoot) {
 
 namespace {
 
-// Older runs beyond the number kept go; their names sort by time.
-void removeOldRuns(const fs::path& runs) {
+// Older runs beyond the number kept go, but never `current` and never one
+// that still holds files it set aside: those stay until undone or forgotten.
+void removeOldRuns(const fs::path& runs, const fs::path& current) {
+  const std::vector<fs::path> all = runFoldersIn(runs);
   std::error_code ec;
-  std::vector<fs::path> all;
-  for (fs::directory_iterator it(runs, ec), end; !ec && it != end; it.increment(ec))
-    if (it->is_directory(ec)) all.push_back(it->path());
-  std::sort(all.begin(), all.end());
-  for (size_t i = 0; i + kRunsKept < all.size(); ++i) fs::remove_all(all[i], ec);
+  for (size_t i = 0; i + kRunsKept < all.size(); ++i) {
+    if (all[i] == current || keptFilesIn(all[i], 1) != 0) continue;
+    fs::remove_all(all[i], ec);
+  }
 }
 
 }  // namespace
@@ -412,12 +468,24 @@ std::unique_ptr<Journal> Journal::create(const std::string& stateRoot, std::stri
   const fs::path runs = fs::path(stateRoot) / "runs";
   std::error_code ec;
   fs::create_directories(runs, ec);
-  std::unique_ptr<Journal> j(new Journal);
-  j->id_ = newRunId();
-  const fs::path folder = runs / j->id_;
-  if (ec || !fs::create_directory(folder, ec) || ec) {
-    problem = "cannot create " + folder.string() + ": " + (ec ? ec.message() : std::string("it exists"));
+  if (ec) {
+    problem = "cannot create " + runs.string() + ": " + ec.message();
     return nullptr;
+  }
+  std::unique_ptr<Journal> j(new Journal);
+  // The run comes after every run there; a name taken at the same moment by
+  // another process moves it one further.
+  const std::vector<fs::path> before = runFoldersIn(runs);
+  uint64_t sequence = before.empty() ? 1 : sequenceOf(before.back().filename().string()) + 1;
+  fs::path folder;
+  for (int attempt = 0;; ++attempt, ++sequence) {
+    j->id_ = newRunId(sequence);
+    folder = runs / j->id_;
+    if (fs::create_directory(folder, ec) && !ec) break;
+    if (ec || attempt == 100) {
+      problem = "cannot create " + folder.string() + ": " + (ec ? ec.message() : std::string("it exists"));
+      return nullptr;
+    }
   }
   j->folder_ = folder.string();
   j->fd_ = openForAppend((folder / kJournalName).string());
@@ -426,12 +494,18 @@ std::unique_ptr<Journal> Journal::create(const std::string& stateRoot, std::stri
     return nullptr;
   }
   j->append(std::string(kMagic) + "\n" + "run " + j->id_ + ' ' + std::to_string(nowSeconds()) + "\n");
+  // The journal's own name on the disk, before anything relies on it.
+  if (!j->problem_.empty() || !syncFolder(folder.string()) || !syncFolder(runs.string())) {
+    problem = "cannot write the journal in " + folder.string() + ": " +
+              (j->problem_.empty() ? std::string(std::strerror(errno)) : j->problem_);
+    return nullptr;
+  }
 
   // Older runs beyond the number kept go, beside the run (removing a big
   // journal takes the file system a while); the journal waits for it at its end.
-  auto prune = [runs] {
+  auto prune = [runs, folder] {
     try {
-      removeOldRuns(runs);
+      removeOldRuns(runs, folder);
     } catch (const std::exception&) {
       // Housekeeping alone: the runs stay for the next time.
     }
@@ -456,17 +530,46 @@ void Journal::append(const std::string& line) {
   flush();
 }
 
-void Journal::flush() {
-  // A journal that cannot be written is no reason to stop a run that the
-  // user asked for; what it holds stays readable.
-  if (pending_.empty() || fd_ < 0) return;
+void Journal::failed(const std::string& what, int error) {
+  if (problem_.empty()) problem_ = what + ": " + (error ? std::strerror(error) : "input/output error");
+}
+
+bool Journal::flush() {
+  if (!problem_.empty()) return false;  // a journal that failed once takes nothing more
+  if (pending_.empty()) return true;
+  if (fd_ < 0) {
+    failed("the journal is not open", EBADF);
+    return false;
+  }
   if (mapRoomFor(pending_.size())) {
     std::memcpy(map_ + length_, pending_.data(), pending_.size());
     length_ += pending_.size();
-  } else {
-    writeAll(fd_, pending_);
+  } else if (!writeAll(fd_, pending_)) {
+    failed("cannot write the journal " + folder_, errno);
+    return false;
   }
   pending_.clear();
+  return true;
+}
+
+bool Journal::sync() {
+  if (!flush()) return false;
+  if (syncedBefore_ == next_) return true;
+#if defined(_WIN32)
+  if (::_commit(fd_) != 0) {
+    failed("cannot write the journal " + folder_ + " to the disk", errno);
+    return false;
+  }
+#else
+  // A mapped journal's pages go out with its file's data.
+  const int done = map_ ? ::msync(map_, (length_ + 4095) / 4096 * 4096, MS_SYNC) : ::fdatasync(fd_);
+  if (done != 0) {
+    failed("cannot write the journal " + folder_ + " to the disk", errno);
+    return false;
+  }
+#endif
+  syncedBefore_ = next_;
+  return true;
 }
 
 // Room in the mapped file for `bytes` more, reserved on disk (so that a full
@@ -540,8 +643,7 @@ int Journal::intend(StepKind kind, const std::string& path, const std::string& t
     meta::appendDecimal(line, identity.mtime);
   }
   line += '\n';
-  flush();
-  return step;
+  return flush() ? step : 0;
 }
 
 void Journal::confirm(int step) {
@@ -559,17 +661,25 @@ std::string Journal::keptPath(int step) const {
   return (fs::path(folder_) / ("kept-" + std::to_string(step))).string();
 }
 
-void appendToJournal(const std::string& runFolder, const std::string& line) {
+bool appendToJournal(const std::string& runFolder, const std::string& line) {
   const int fd = openForAppend((fs::path(runFolder) / kJournalName).string());
-  if (fd < 0) return;
+  if (fd < 0) return false;
 #if !defined(_WIN32)
   if (!sealJournal(fd)) {
     closeFd(fd);
-    return;
+    return false;
   }
 #endif
-  writeAll(fd, line);
+  const bool written = writeAll(fd, line);
   closeFd(fd);
+  return written;
+}
+
+bool forgetRun(const RunRecord& run, std::string& problem) {
+  std::error_code ec;
+  fs::remove_all(run.folder, ec);
+  if (ec) problem = ec.message();
+  return !ec;
 }
 
 }  // namespace naming

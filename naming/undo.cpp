@@ -1,5 +1,6 @@
 #include "naming/undo.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <map>
@@ -68,6 +69,9 @@ class Undo {
     if (there == s.identity) return remove(s, s.path, true);
     if (identityAt(s.target) == s.identity) return remove(s, s.target, false);
     if (there && s.done) return skip(s.path, "modifié depuis le renommage, il reste sur le disque");
+    // A companion that the run wrote and that is nowhere now may come back
+    // with its folder: the step stays to be undone then.
+    if (s.done) return skip(s.path, "introuvable, il n'a pas pu être effacé");
     settled(s);
   }
 
@@ -108,17 +112,39 @@ class Undo {
   bool dryRun_;
 };
 
+// The steps in the reverse of the order they were made in. A run records a
+// group of steps before making them, and a companion's writing before its
+// image moves, so the order of the confirmations is the one that counts.
+// Steps never confirmed come first: made at all, they were the last before
+// the run was killed.
+std::vector<const JournalStep*> newestFirst(const RunRecord& run) {
+  std::vector<const JournalStep*> order;
+  order.reserve(run.steps.size());
+  for (auto it = run.steps.rbegin(); it != run.steps.rend(); ++it)
+    if (!it->done) order.push_back(&*it);
+  const size_t unconfirmed = order.size();
+  for (const JournalStep& s : run.steps)
+    if (s.done) order.push_back(&s);
+  std::sort(order.begin() + static_cast<std::ptrdiff_t>(unconfirmed), order.end(),
+            [](const JournalStep* a, const JournalStep* b) { return a->doneOrder > b->doneOrder; });
+  return order;
+}
+
 }  // namespace
 
 UndoOutcome UndoRun(const RunRecord& run, FileSystem& fs, OutputSink& log, bool dryRun) {
   WriteTitle(log, "Annulation du renommage du " + runTimeText(run));
   Undo undo(run, fs, log, dryRun);
-  for (auto it = run.steps.rbegin(); it != run.steps.rend(); ++it) undo.step(*it);
+  for (const JournalStep* s : newestFirst(run)) undo.step(*s);
   if (undo.outcome.complete()) {
     WriteTitle(log, "Tout a été rétabli");
     if (!dryRun) appendToJournal(run.folder, "undone " + std::to_string(std::time(nullptr)) + "\n");
   } else {
     WriteTitle(log, "Des erreurs ont été rencontrées");
+    WriteLine(log,
+              std::to_string(undo.outcome.skipped) +
+                  " étapes restent à annuler: une nouvelle annulation les reprendra une fois la cause levée",
+              kDetail8);
   }
   return undo.outcome;
 }

@@ -78,6 +78,9 @@ class RecordingSink final : public OutputSink {
 // failure.
 class CompanionSink : public OutputSink {
  public:
+  // The text is complete: it is written out, and a journal records it, but it
+  // does not take its name yet (close() does). Optional before close().
+  virtual void seal() {}
   virtual void close() = 0;
 };
 

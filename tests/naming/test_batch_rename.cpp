@@ -579,3 +579,76 @@ TEST(BatchRename, ARandomBatchNeverLosesOrDuplicatesAPhoto) {
 }
 
 }  // namespace
+
+namespace {
+
+// Passes everything to the machine's file system, but takes only the first
+// `groups` groups of changes: a journal that fills up or fails.
+class JournalThatFills final : public naming::FileSystem {
+ public:
+  JournalThatFills(naming::FileSystem& base, int groups) : base_(base), groups_(groups) {}
+  bool fileExists(const std::string& p) override { return base_.fileExists(p); }
+  bool folderExists(const std::string& p) override { return base_.folderExists(p); }
+  bool moveFile(const std::string& from, const std::string& to) override { return base_.moveFile(from, to); }
+  bool deleteFile(const std::string& p) override { return base_.deleteFile(p); }
+  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& p) override {
+    return base_.createTextFile(p);
+  }
+  std::vector<std::string> namesIn(const std::string& f) override { return base_.namesIn(f); }
+  std::string lastError() const override { return "journal: No space left on device"; }
+  bool prepare(std::vector<naming::PlannedChange> changes) override {
+    if (!changes.empty() && groups_-- <= 0) return false;
+    return base_.prepare(std::move(changes));
+  }
+
+ private:
+  naming::FileSystem& base_;
+  int groups_;
+};
+
+}  // namespace
+
+// Nothing is changed that the journal could not take: the run stops before
+// the group whose records failed, says why, and keeps every file it did not
+// reach in the list.
+TEST(BatchRename, AJournalThatCannotTakeTheNextChangesStopsTheRunBeforeThem) {
+  Bench t;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 100; ++i) {
+    const std::string name = "IMG_" + std::to_string(1000 + i) + ".jpg";
+    t.photo(name);
+    paths.push_back(t.at(name));
+  }
+  t.list.AddFiles(paths);
+  JournalThatFills files(naming::realFileSystem(), 1);
+  const naming::BatchOutcome o = t.run("[IYEAR]-[NUMBER]", false, &files);
+
+  EXPECT_TRUE(o.stopped);
+  EXPECT_EQ(o.journalProblem, "journal: No space left on device");
+  EXPECT_GT(o.renamed, 0u);
+  EXPECT_LT(o.renamed, 100u);
+  EXPECT_EQ(o.renamed + o.remaining, 100u);
+  EXPECT_EQ(t.list.size(), o.remaining);
+  for (const std::string& p : t.list.paths()) EXPECT_TRUE(fs::is_regular_file(p)) << p;
+  // The files renamed are exactly those of the groups the journal took, in list order.
+  for (size_t i = 0; i < 100; ++i)
+    EXPECT_EQ(t.exists("IMG_" + std::to_string(1000 + i) + ".jpg"), i >= o.renamed) << i;
+  const std::string log = t.log.text();
+  EXPECT_NE(log.find("le journal d'annulation ne peut plus être écrit\r\n\t\tjournal: No space left on device"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find(titleText("Renommage arrêté")), std::string::npos) << log;
+}
+
+// A photo that cannot be read says why, not that it lacks information.
+TEST(BatchRename, APhotoThatCannotBeReadIsLoggedWithTheSystemsReason) {
+  Bench t;
+  t.photo("a.jpg");
+  t.photo("b.jpg");
+  t.add({"a.jpg", "b.jpg"});
+  fs::remove(t.at("a.jpg"));
+  t.run("[IYEAR]-[NAME]");
+  const std::string log = t.log.text();
+  EXPECT_NE(log.find(t.at("a.jpg") + "\r\n\t\t ne peut être lu: No such file or directory"), std::string::npos) << log;
+  EXPECT_TRUE(t.exists("2004-b.jpg")) << log;
+}

@@ -157,6 +157,101 @@ TEST(Undo, OnlyTheLastRunsAreKept) {
   EXPECT_EQ(naming::listRuns(naming::stateFolder()).size(), naming::kRunsKept);
 }
 
+// Runs follow one another by their sequence, whatever the clock said: runs
+// named by a clock far ahead (older versions named runs by their time) come
+// before a new one, which is never pruned and is the one undo takes back.
+TEST(Undo, ANewRunIsTheNewestWhateverTheClockSays) {
+  Folder t;
+  const fs::path runs = fs::path(naming::stateFolder()) / "runs";
+  for (size_t i = 0; i < naming::kRunsKept + 2; ++i) {
+    const fs::path old = runs / ("20991231-2359" + std::to_string(10 + i) + "-000000-1");
+    fs::create_directories(old);
+    std::ofstream(old / "journal") << "quillmark-journal 1\nrun X 4102444800\nend 0 0 0\n";
+  }
+  t.dir.writeFile("a.jpg", qmtest::photoWithDate("2004:06:12 14:30:05", "a"));
+  t.list.AddFiles({t.dir.pathOf("a.jpg")});
+  const naming::RunRecord run = t.run("[IYEAR]", false);
+  const std::vector<naming::RunRecord> listed = naming::listRuns(naming::stateFolder());
+  ASSERT_EQ(listed.size(), naming::kRunsKept);
+  EXPECT_EQ(listed.back().id, run.id);
+  EXPECT_EQ(listed.back().sequence, 1u);
+
+  // The next one comes after it, and the one after that too.
+  std::string problem;
+  const std::string second = naming::Journal::create(naming::stateFolder(), problem)->id();
+  const std::string third = naming::Journal::create(naming::stateFolder(), problem)->id();
+  const std::vector<naming::RunRecord> after = naming::listRuns(naming::stateFolder());
+  ASSERT_GE(after.size(), 3u);
+  EXPECT_EQ(after[after.size() - 3].id, run.id);
+  EXPECT_EQ(after[after.size() - 2].id, second);
+  EXPECT_EQ(after.back().id, third);
+  EXPECT_EQ(after.back().sequence, 3u);
+}
+
+// A stale companion that a run set aside stays in the run's folder until
+// the run is undone or forgotten, however many runs follow; the log says
+// where it went.
+TEST(Undo, FilesSetAsideAreKeptUntilUndoneOrForgotten) {
+  Folder t;
+  t.dir.writeFile("a.jpg", qmtest::photoWithDate("2004:06:12 14:30:05", "a"));
+  t.dir.writeFile("2004.exif.txt", "a stale report");
+  t.list.AddFiles({t.dir.pathOf("a.jpg")});
+  const naming::RunRecord run = t.run("[IYEAR]", true);
+  ASSERT_EQ(run.keptFiles(), 1u);
+  EXPECT_NE(t.log.text().find("2004.exif.txt effacé\r\n\t\tgardé pour l'annulation dans " + run.folder),
+            std::string::npos)
+      << t.log.text();
+  for (size_t i = 0; i < naming::kRunsKept + 2; ++i) {
+    std::string problem;
+    ASSERT_TRUE(naming::Journal::create(naming::stateFolder(), problem)) << problem;
+  }
+  std::vector<naming::RunRecord> runs = naming::listRuns(naming::stateFolder());
+  ASSERT_EQ(runs.size(), naming::kRunsKept + 1);
+  EXPECT_EQ(runs.front().id, run.id);
+
+  // Undone, it gives the file back and is pruned like any other.
+  naming::RecordingSink log;
+  EXPECT_TRUE(naming::UndoRun(runs.front(), naming::realFileSystem(), log, false).complete()) << log.text();
+  EXPECT_EQ(qmtest::readFile(t.dir.pathOf("2004.exif.txt")), "a stale report");
+  std::string problem;
+  ASSERT_TRUE(naming::Journal::create(naming::stateFolder(), problem));
+  EXPECT_EQ(naming::listRuns(naming::stateFolder()).size(), naming::kRunsKept);
+
+  // Forgotten, it goes at once.
+  t.dir.writeFile("b.jpg", qmtest::photoWithDate("2005:01:01 00:00:00", "b"));
+  t.dir.writeFile("2005.exif.txt", "another stale report");
+  t.list.AddFiles({t.dir.pathOf("b.jpg")});
+  const naming::RunRecord second = t.run("[IYEAR]", true);
+  ASSERT_EQ(second.keptFiles(), 1u);
+  ASSERT_TRUE(naming::forgetRun(second, problem)) << problem;
+  EXPECT_FALSE(fs::exists(second.folder));
+}
+
+// A companion that the run wrote and that is missing at undo time (its
+// folder moved away, say) is not counted as taken back: the step stays, and
+// a later undo, once the folder is back, finishes the work.
+TEST(Undo, AWrittenCompanionThatIsMissingStaysToBeUndone) {
+  Folder t;
+  t.dir.writeFile("a.jpg", qmtest::photoWithDate("2004:06:12 14:30:05", "a"));
+  const auto before = snapshot(t.dir.path());
+  t.list.AddFiles({t.dir.pathOf("a.jpg")});
+  t.run("[IYEAR]", true);
+  const std::string companion = t.dir.pathOf("2004.exif.txt");
+  const std::string away = t.state.pathOf("away.txt");
+  fs::rename(companion, away);
+
+  const naming::UndoOutcome first = t.undo();
+  EXPECT_FALSE(first.complete()) << t.lastLog;
+  EXPECT_EQ(first.skipped, 1u) << t.lastLog;
+  EXPECT_NE(t.lastLog.find(companion + "\r\n\t\tne peut être rétabli: introuvable"), std::string::npos) << t.lastLog;
+
+  fs::rename(away, companion);
+  const naming::UndoOutcome second = t.undo();
+  EXPECT_TRUE(second.complete()) << t.lastLog;
+  EXPECT_EQ(second.removed, 1u) << t.lastLog;
+  EXPECT_EQ(snapshot(t.dir.path()), before);
+}
+
 // A run killed while its journal was mapped leaves reserved zero bytes, and
 // maybe a record cut in the middle; undo's own records must still be read.
 TEST(Undo, RecordsAddedAfterAKilledRunsReservedRoomAreRead) {
