@@ -206,8 +206,11 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
     complain("cannot write to standard output");
     return kExitFailure;
   }
+  if (!outcome.journalProblem.empty())
+    complain("the undo journal cannot be written, the run stopped before its next change: " + outcome.journalProblem);
   if (finishOutput(terminal) != kExitOk) return kExitFailure;
-  return outcome.failed == 0 && outcome.companionFailed == 0 && unread.empty() ? kExitOk : kExitFailure;
+  return outcome.failed == 0 && outcome.companionFailed == 0 && unread.empty() && !outcome.stopped ? kExitOk
+                                                                                                       : kExitFailure;
 }
 
 int runThumbnail(const std::string& file, const std::string& out, bool force) {

@@ -31,7 +31,7 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
 int runThumbnail(const std::string& file, const std::string& out, bool force);
 int runFormats();
 // Lists the journaled runs, or undoes one (the last one when `id` is empty).
-int runUndo(const std::string& id, bool list, bool dryRun, ColourChoice colour);
+int runUndo(const std::string& id, bool list, bool forget, bool dryRun, ColourChoice colour);
 
 // "quillmark-cli: " + message on standard error.
 void complain(const std::string& message);

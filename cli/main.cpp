@@ -104,11 +104,12 @@ int main(int argc, char** argv) {
   CLI::App* formats = app.add_subcommand("formats", "List the elements of the name format");
 
   std::string runId;
-  bool listRuns = false;
+  bool listRuns = false, forget = false;
   CLI::App* undo = app.add_subcommand("undo", "Undo the last rename (or RUN), from its journal");
   undo->add_option("RUN", runId, "The run to undo, as undo --list names it (default: the last one)");
   undo->add_flag("--list", listRuns, "List the runs that can be undone");
   undo->add_flag("-n,--dry-run", dryRun, "Show what would be done; change nothing");
+  undo->add_flag("--forget", forget, "Remove RUN's journal and the files it set aside, without undoing it");
 
   try {
     app.parse(argc, argv);
@@ -128,7 +129,7 @@ int main(int argc, char** argv) {
     if (rename->parsed()) return cli::runRename(paths, naming, dryRun, colour, json);
     if (thumbnail->parsed()) return cli::runThumbnail(file, out, force);
     if (formats->parsed()) return cli::runFormats();
-    if (undo->parsed()) return cli::runUndo(runId, listRuns, dryRun, colour);
+    if (undo->parsed()) return cli::runUndo(runId, listRuns, forget, dryRun, colour);
   } catch (const std::exception& e) {
     // Boundary: whatever escapes a command ends the program with a message.
     cli::complain(std::string("error: ") + e.what());
