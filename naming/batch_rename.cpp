@@ -43,13 +43,18 @@ const TextStyle kDetail8 = styleOf(false, false, 8, kBlack);
 const TextStyle kAside8 = styleOf(false, true, 8, kBlack);
 
 // How far ahead the batch decides. A group's changes are recorded and put on
-// the disk at once before the first is made: the first groups are small, so
-// that the first renames come at once, and the groups grow so that a long
-// run syncs its journal a few times only. Companion reports held in memory
-// for a group are bounded too.
-constexpr size_t kFirstGroup = 16;
+// the disk at once before the first is made, and each sync of the journal
+// also has the file system commit the renames made since the last one: the
+// fewer groups, the cheaper, but a group's plans are memory first touched.
+// The first group is small, so that the first renames come at once; the
+// next ones are large (a 10,000-photo run syncs four times), with a bound on
+// the companion reports that they hold.
+constexpr size_t kFirstGroup = 64;
 constexpr size_t kLargestGroup = 4096;
 constexpr size_t kGroupReportBytes = 32u << 20;
+// While deciding, the progress hook is called this often (the window keeps
+// answering, and "Arrêter" is seen).
+constexpr size_t kDecisionsBetweenProgress = 256;
 
 // The folders as a group's changes leave them, before any is made: the
 // base's answers, changed by the moves, deletions and creations decided so
@@ -157,7 +162,7 @@ class Batch {
     while (!outcome.stopped && (!again_.empty() || !list.empty())) {
       if (!decideGroup(list, group)) break;
       actOnGroup();
-      group = deviated_ ? kFirstGroup : std::min(group * 2, kLargestGroup);
+      group = deviated_ ? kFirstGroup : kLargestGroup;
     }
   }
 
@@ -205,6 +210,9 @@ class Batch {
   bool decideGroup(FileList& list, size_t size) {
     planned_ = 0;
     changes_.clear();
+    const size_t expected = std::min(size, again_.size() + list.size());
+    plans_.reserve(expected);
+    changes_.reserve(withTextFile_ ? 2 * expected : expected);
     deviated_ = false;
     PlanView view(fs_);
     naming_.UseFiles(view);
@@ -223,6 +231,7 @@ class Batch {
       }
       decide(path, view);
       for (const Plan::Companion& c : plans_[planned_ - 1].companion) reportBytes += c.text.size();
+      if (planned_ % kDecisionsBetweenProgress == 0 && hooks_.progress) hooks_.progress(done_, total_);
     }
     naming_.UseFiles(fs_);
     if (fs_.prepare(std::move(changes_))) return true;
