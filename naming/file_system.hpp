@@ -4,6 +4,7 @@
 // failures.
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "metadata/byte_source.hpp"
@@ -29,6 +30,14 @@ class FileSystem {
   // The names of the entries of `folder` (a path ending in a separator, or
   // empty for the current folder); empty when it cannot be listed.
   virtual std::vector<std::string> namesIn(const std::string& folder) = 0;
+  // Whether the names `a` and `b` are one entry of `folder` (a path ending in
+  // a separator, or empty for the current folder), as its volume sees them:
+  // the same bytes, or, on a volume that does not tell letter case apart
+  // (FAT and exFAT cards and sticks, most Windows and macOS volumes), the
+  // same name in another case. Neither name needs to exist. Where the
+  // volume cannot be asked, names that differ only in case count as one, so
+  // that a file is kept rather than taken for another's.
+  virtual bool sameEntry(const std::string& folder, std::string_view a, std::string_view b);
   // The system's reason for the last move or delete that failed.
   virtual std::string lastError() const { return {}; }
   // While on (a batch run), existence tests may be answered from one listing

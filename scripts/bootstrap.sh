@@ -2,8 +2,9 @@
 # Installs the Debian packages that the build, the tests and the demo need,
 # only those that are missing. Needs root (or sudo) when something is missing.
 # Usage: scripts/bootstrap.sh [--tests | --fuzz]   (--tests: also what only
-# the test command needs, the mingw-w64 compiler of the Windows syntax check
-# and groff for the manual page; --fuzz: clang and its fuzzer runtime)
+# the test command needs, the mingw-w64 compiler of the Windows syntax check,
+# groff for the manual page, and mkfs.vfat and fusefat for the tests on a FAT
+# volume mounted through FUSE; --fuzz: clang and its fuzzer runtime)
 set -euo pipefail
 
 packages=(
@@ -14,7 +15,7 @@ packages=(
   xvfb xauth
 )
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix groff-base)
+  packages+=(g++-mingw-w64-x86-64-posix groff-base dosfstools fusefat)
 elif [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-dev)
 fi
