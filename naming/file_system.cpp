@@ -393,12 +393,15 @@ class RealFileSystem final : public FileSystem {
 #endif
   }
 
+  size_t movesAfterTest() const override { return movesAfterTest_; }
+
   // A run starts afresh: a folder may now be on another volume than before.
   void rememberListings(bool on) override {
 #if !defined(_WIN32)
     if (on && !listings_) {
       listings_ = std::make_unique<FolderListings>();
       caseSensitive_.clear();
+      ways_.clear();
     }
     if (!on) listings_.reset();
 #else
@@ -417,7 +420,7 @@ class RealFileSystem final : public FileSystem {
     return false;
 #else
     errno = 0;
-    if (detail::moveWithoutReplacing(from, to)) {
+    if (moveWithoutReplacing(from, to)) {
       if (listings_) listings_->moved(from, to);
       return true;
     }
@@ -465,6 +468,41 @@ class RealFileSystem final : public FileSystem {
   }
 
 #if !defined(_WIN32)
+  // The ways of the no-replace move in their order, each folder starting at
+  // the first. A folder whose volume refused a way is remembered (ordinary
+  // volumes never are), so that its later moves go straight to the way that
+  // works: the destination's test then comes right before the rename.
+  enum class Way : unsigned char { Atomic, Link, Test };
+  bool moveWithoutReplacing(const std::string& from, const std::string& to) {
+    using detail::MoveResult;
+    Way way = Way::Atomic;
+    std::string folder;
+    bool looked = false;
+    if (!ways_.empty()) {
+      folder = meta::folderOf(to);
+      looked = true;
+      if (const auto it = ways_.find(folder); it != ways_.end()) way = it->second;
+    }
+    const auto refused = [&](Way next) {
+      if (!looked) folder = meta::folderOf(to), looked = true;
+      ways_[folder] = next;
+    };
+    MoveResult r = MoveResult::Unsupported;
+    if (way == Way::Atomic) {
+      r = detail::moveAtomically(from, to);
+      if (r == MoveResult::Unsupported) refused(way = Way::Link);
+    }
+    if (way == Way::Link) {
+      r = detail::moveByLink(from, to);
+      if (r == MoveResult::Unsupported) refused(way = Way::Test);
+    }
+    if (way == Way::Test) {
+      ++movesAfterTest_;
+      r = detail::moveAfterTest(from, to);
+    }
+    return r == MoveResult::Moved;
+  }
+
   // Whether the volume of `folder` tells letter case apart, asked once per
   // folder; a folder that cannot be asked counts as one that does not.
   bool caseSensitive(const std::string& folder) {
@@ -483,9 +521,11 @@ class RealFileSystem final : public FileSystem {
   Journal* journal_;
   uint64_t journalDevice_ = 0;
   std::string lastError_;
+  size_t movesAfterTest_ = 0;
 #if !defined(_WIN32)
   std::unique_ptr<FolderListings> listings_;
   std::unordered_map<std::string, bool> caseSensitive_;  // by folder
+  std::unordered_map<std::string, Way> ways_;            // by folder; only those that refused a way
 #endif
   std::string readPath_;  // the photo read last, and who it was then
   meta::tFileStamp readStamp_;

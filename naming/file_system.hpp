@@ -2,6 +2,7 @@
 // The file operations of the naming engine and the batch rename, behind a
 // small interface so that a dry run can simulate them and tests can inject
 // failures.
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -38,6 +39,11 @@ class FileSystem {
   // volume cannot be asked, names that differ only in case count as one, so
   // that a file is kept rather than taken for another's.
   virtual bool sameEntry(const std::string& folder, std::string_view a, std::string_view b);
+  // How many moves so far found neither a no-replace rename nor hard links
+  // on their volume (FAT volumes mounted through FUSE, some network shares),
+  // and could only test the destination just before renaming: a file that
+  // takes the name in between would be replaced.
+  virtual size_t movesAfterTest() const { return 0; }
   // The system's reason for the last move or delete that failed.
   virtual std::string lastError() const { return {}; }
   // While on (a batch run), existence tests may be answered from one listing
@@ -59,7 +65,8 @@ inline constexpr const char* kTemporarySuffix = ".part";
 inline constexpr const char* kTemporaryPrefix = ".quillmark-";
 
 // The machine's file system (no-replace moves: renameat2 RENAME_NOREPLACE, else
-// link + unlink, else test-then-rename where the file system allows nothing better).
+// link + unlink, else test-then-rename where the file system allows nothing
+// better; a folder whose volume refused a way is not offered it again).
 FileSystem& realFileSystem();
 
 class Journal;

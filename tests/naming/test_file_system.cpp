@@ -192,4 +192,45 @@ TEST(FileSystem, SameEntryIsTheVolumesAnswerOnAFatVolume) {
   expectEntries(fat.root().string() + "/", true);
 }
 
+// On a volume with neither no-replace renames nor hard links, a move tests its
+// destination, in any letter case there, and is counted; elsewhere a move is
+// not counted.
+TEST(FileSystem, MovesOnAFatVolumeTestTheirDestinationAndAreCounted) {
+  qmtest::FatVolume fat;
+  if (!fat.ready()) GTEST_SKIP() << fat.why();
+  qmtest::TempDir ordinary;
+  struct Volume {
+    const char* what;
+    std::string folder;
+    bool foldsCase;
+  };
+  const Volume volumes[] = {{"ordinary", ordinary.path().string() + "/", false},
+                            {"FAT", fat.root().string() + "/", true}};
+  naming::FileSystem& real = naming::realFileSystem();
+  for (const Volume& v : volumes) {
+    SCOPED_TRACE(v.what);
+    const std::string a = v.folder + "a.jpg", b = v.folder + "b.jpg";
+    std::ofstream(a) << "A";
+    std::ofstream(b) << "B";
+    const size_t before = real.movesAfterTest();
+    for (int round = 0; round < 2; ++round) {
+      SCOPED_TRACE(round);
+      EXPECT_FALSE(real.moveFile(a, b));
+      EXPECT_EQ(real.moveFile(a, v.folder + "B.JPG"), !v.foldsCase);
+      if (!v.foldsCase) {
+        EXPECT_TRUE(real.moveFile(v.folder + "B.JPG", a));
+      }
+      EXPECT_EQ(contentOf(a), "A");
+      EXPECT_EQ(contentOf(b), "B");
+      EXPECT_TRUE(real.moveFile(a, v.folder + "Shot.jpg"));
+      EXPECT_TRUE(real.moveFile(v.folder + "Shot.jpg", a));
+      EXPECT_EQ(contentOf(a), "A");
+    }
+    // On FAT the first refusals come from the system's own test of the
+    // no-replace rename; once the volume has refused that rename, every move
+    // of the folder, refused or not, goes straight to test-then-rename.
+    EXPECT_EQ(real.movesAfterTest() - before, v.foldsCase ? 6u : 0u);
+  }
+}
+
 }  // namespace
