@@ -18,6 +18,9 @@ namespace {
 
 constexpr std::string_view kCompanionSuffix = ".exif.txt";
 const std::string kWrittenForAnother = "déjà écrit pour une autre image de cette série";
+const std::string kMovedAfterTest =
+    "Attention: ce volume ne permet pas de renommer sans risque d'écraser; "
+    "chaque nom est vérifié juste avant le déplacement";
 
 // File names compare as the platform's file systems do.
 bool sameFileName(const std::string& a, const std::string& b) {
@@ -293,6 +296,9 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
   } listings{naming.Files()};
   naming.Files().rememberListings(true);
   Batch batch(naming, log, withTextFile, hooks, list.size());
+  // The log says it once, after the first move that could only test its destination.
+  const size_t testedMoves = naming.Files().movesAfterTest();
+  bool toldTested = false;
   WriteTitle(log, "Changement des noms");
   const size_t total = list.size();
   size_t done = 0;
@@ -304,6 +310,10 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
       break;
     }
     batch.renameOne(list.takeFirst());
+    if (!toldTested && naming.Files().movesAfterTest() != testedMoves) {
+      toldTested = true;
+      WriteLine(log, kMovedAfterTest, kAside8);
+    }
     ++done;
     if (hooks.fileDone) hooks.fileDone(batch.result);
     if (hooks.progress) hooks.progress(done, total);

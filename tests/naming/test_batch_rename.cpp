@@ -4,6 +4,7 @@
 // lose or duplicate a photo.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -70,6 +71,29 @@ class RacingFileSystem final : public naming::FileSystem {
 
  private:
   naming::FileSystem& base_;
+};
+
+// The machine's file system as a volume without no-replace renames and hard
+// links shows it: every move could only test its destination first.
+class TestThenRenameFileSystem final : public naming::FileSystem {
+ public:
+  explicit TestThenRenameFileSystem(naming::FileSystem& base) : base_(base) {}
+  bool fileExists(const std::string& p) override { return base_.fileExists(p); }
+  bool folderExists(const std::string& p) override { return base_.folderExists(p); }
+  bool moveFile(const std::string& from, const std::string& to) override {
+    ++tested_;
+    return base_.moveFile(from, to);
+  }
+  bool deleteFile(const std::string& p) override { return base_.deleteFile(p); }
+  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& p) override {
+    return base_.createTextFile(p);
+  }
+  std::vector<std::string> namesIn(const std::string& folder) override { return base_.namesIn(folder); }
+  size_t movesAfterTest() const override { return tested_; }
+
+ private:
+  naming::FileSystem& base_;
+  size_t tested_ = 0;
 };
 
 // A folder, a list and a log for one batch.
@@ -397,6 +421,42 @@ TEST(BatchRename, ACompanionWrittenInTheRunIsNeitherDeletedNorTakenByAnotherPhot
     EXPECT_EQ(o.failed, 0u) << t.log.text();
     EXPECT_EQ(o.companionFailed, c.companionFailed) << t.log.text();
     for (const auto& [name, of] : c.companions) EXPECT_EQ(t.content(name), of) << name;
+  }
+}
+
+// Where moves can only test their destination first, the log says so once,
+// after the first file moved that way; elsewhere it says nothing of it.
+TEST(BatchRename, MovesThatOnlyTestTheirDestinationAreToldOncePerRun) {
+  const std::string note =
+      "Attention: ce volume ne permet pas de renommer sans risque d'écraser; "
+      "chaque nom est vérifié juste avant le déplacement\r\n";
+  for (bool testThenRename : {false, true}) {
+    SCOPED_TRACE(testThenRename ? "test then rename" : "no-replace rename");
+    Bench t;
+    t.dir.writeFile("scan.jpg", qmtest::photoWithoutExif());
+    t.photo("a.jpg");
+    t.photo("b.jpg");
+    t.photo("c.jpg");
+    t.add({"scan.jpg", "a.jpg", "b.jpg", "c.jpg"});
+    TestThenRenameFileSystem tested(naming::realFileSystem());
+    const naming::BatchOutcome o =
+        t.run("[IYEAR]-[NUMBER]", true, testThenRename ? &tested : &naming::realFileSystem());
+    EXPECT_EQ(o.renamed, 3u);
+
+    const auto pieces = t.body();
+    std::vector<size_t> at;
+    for (size_t i = 0; i < pieces.size(); ++i)
+      if (pieces[i].text == note) at.push_back(i);
+    if (!testThenRename) {
+      EXPECT_TRUE(at.empty()) << t.log.text();
+      continue;
+    }
+    ASSERT_EQ(at.size(), 1u) << t.log.text();
+    // After the first photo's two lines and its companion's: the photo
+    // without a date moves nothing.
+    ASSERT_GE(at[0], 4u);
+    EXPECT_EQ(pieces[at[0] - 1].text, t.sub("Fichier texte créé: @/2004-01.exif.txt\r\n"));
+    EXPECT_EQ(pieces[at[0]].style, italic8);
   }
 }
 
