@@ -22,15 +22,6 @@ const std::string kMovedAfterTest =
     "Attention: ce volume ne permet pas de renommer sans risque d'écraser; "
     "chaque nom est vérifié juste avant le déplacement";
 
-// File names compare as the platform's file systems do.
-bool sameFileName(const std::string& a, const std::string& b) {
-#if defined(_WIN32)
-  return meta::equalsIgnoreCase(a, b);
-#else
-  return a == b;
-#endif
-}
-
 // The pieces of the log, with their styles in one place.
 const TextStyle kOkImage = styleOf(true, false, 10, kGreen);
 const TextStyle kOkCompanion = styleOf(true, false, 10, kBlue);
@@ -212,9 +203,10 @@ class Batch {
     const TNaming& n = naming_;
     const std::string folder = meta::folderOf(companion);
     const std::string name = meta::fileNameOf(companion);
-    const std::string base = name.substr(0, name.size() - std::min(name.size(), kCompanionSuffix.size()));
     for (const std::string& entry : fs_.namesIn(folder)) {
-      if (!hasAcceptedExtension(entry) || !sameFileName(meta::stripExtension(entry), base)) continue;
+      if (!hasAcceptedExtension(entry) ||
+          !fs_.sameEntry(folder, meta::stripExtension(entry).append(kCompanionSuffix), name))
+        continue;
       const std::string image = folder + entry;
       if (image != n.NewPath && image != n.OldPath) return image;
     }

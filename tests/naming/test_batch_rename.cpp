@@ -21,6 +21,7 @@
 #include "naming/naming.hpp"
 #include "naming/simulated_file_system.hpp"
 #include "metadata/paths.hpp"
+#include "support/fake_file_system.hpp"
 #include "support/photo_files.hpp"
 #include "support/temp_dir.hpp"
 
@@ -421,6 +422,50 @@ TEST(BatchRename, ACompanionWrittenInTheRunIsNeitherDeletedNorTakenByAnotherPhot
     EXPECT_EQ(o.failed, 0u) << t.log.text();
     EXPECT_EQ(o.companionFailed, c.companionFailed) << t.log.text();
     for (const auto& [name, of] : c.companions) EXPECT_EQ(t.content(name), of) << name;
+  }
+}
+
+// On a memory card (FAT, exFAT) names in another case are one file: the
+// companion at the new name in another case belongs to the photo of that
+// name beside it, and is neither deleted nor replaced.
+TEST(BatchRename, ACompanionInAnotherCaseIsAnotherPhotosOnAVolumeThatFoldsCase) {
+  struct Case {
+    const char* what;
+    bool foldsCase;
+    bool textFile;
+    bool ownCompanion;  // IMG_1.exif.txt beside the photo
+    size_t companionFailed;
+    std::vector<std::string> companionsAfter;
+  };
+  const std::vector<Case> cases = {
+      {"report asked for, case folded", true, true, false, 1, {"shot.exif.txt"}},
+      {"own companion moved, case folded", true, false, true, 1, {"IMG_1.exif.txt", "shot.exif.txt"}},
+      {"report asked for, case kept", false, true, false, 0, {"Shot.exif.txt", "shot.exif.txt"}},
+      {"own companion moved, case kept", false, false, true, 0, {"Shot.exif.txt", "shot.exif.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bench t;
+    t.photo("IMG_1.jpg");
+    qmtest::FakeFileSystem volume(c.foldsCase);
+    for (const char* name : {"shot.tif", "shot.exif.txt", "IMG_1.jpg"}) volume.addFile(t.at(name));
+    if (c.ownCompanion) volume.addFile(t.at("IMG_1.exif.txt"));
+    t.add({"IMG_1.jpg"});
+
+    const naming::BatchOutcome o = t.run("Shot", c.textFile, &volume);
+
+    EXPECT_EQ(o.renamed, 1u) << t.log.text();
+    EXPECT_EQ(o.companionFailed, c.companionFailed) << t.log.text();
+    std::vector<std::string> companions;
+    for (const std::string& name : volume.namesIn(t.root() + "/"))
+      if (name.ends_with(".exif.txt")) companions.push_back(name);
+    std::sort(companions.begin(), companions.end());
+    EXPECT_EQ(companions, c.companionsAfter);
+    EXPECT_EQ(t.log.text().find("effacé"), std::string::npos) << t.log.text();
+    if (c.companionFailed) {
+      const std::string kept = t.sub("le fichier existe déjà et accompagne @/shot.tif");
+      EXPECT_NE(t.log.text().find(kept), std::string::npos) << t.log.text();
+    }
   }
 }
 
