@@ -22,15 +22,9 @@ namespace {
 
 constexpr std::string_view kCompanionSuffix = ".exif.txt";
 const std::string kWrittenForAnother = "déjà écrit pour une autre image de cette série";
-
-// File names compare as the platform's file systems do.
-bool sameFileName(const std::string& a, const std::string& b) {
-#if defined(_WIN32)
-  return meta::equalsIgnoreCase(a, b);
-#else
-  return a == b;
-#endif
-}
+const std::string kMovedAfterTest =
+    "Attention: ce volume ne permet pas de renommer sans risque d'écraser; "
+    "chaque nom est vérifié juste avant le déplacement";
 
 // The pieces of the log, with their styles in one place.
 const TextStyle kOkImage = styleOf(true, false, 10, kGreen);
@@ -70,6 +64,9 @@ class PlanView final : public FileSystem {
     return base_.fileExists(path);
   }
   bool folderExists(const std::string& path) override { return base_.folderExists(path); }
+  bool sameEntry(const std::string& folder, std::string_view a, std::string_view b) override {
+    return base_.sameEntry(folder, a, b);
+  }
   bool moveFile(const std::string& from, const std::string& to) override {
     return fileExists(from) && !fileExists(to) && moveReadPhoto(from, to);
   }
@@ -362,9 +359,10 @@ class Batch {
     const TNaming& n = naming_;
     const std::string folder = meta::folderOf(companion);
     const std::string name = meta::fileNameOf(companion);
-    const std::string base = name.substr(0, name.size() - std::min(name.size(), kCompanionSuffix.size()));
     for (const std::string& entry : view.namesIn(folder)) {
-      if (!hasAcceptedExtension(entry) || !sameFileName(meta::stripExtension(entry), base)) continue;
+      if (!hasAcceptedExtension(entry) ||
+          !view.sameEntry(folder, meta::stripExtension(entry).append(kCompanionSuffix), name))
+        continue;
       const std::string image = folder + entry;
       if (image != n.NewPath && image != n.OldPath) return image;
     }
@@ -460,6 +458,12 @@ class Batch {
         ++outcome.renamed;
         actOnCompanion(plan);
         break;
+    }
+    // The log says it once, after the first image whose moves could only
+    // test their destination (a volume without no-replace renames nor hard links).
+    if (!toldTested_ && fs_.movesAfterTest() != testedMoves_) {
+      toldTested_ = true;
+      WriteLine(log_, kMovedAfterTest, kAside8);
     }
     ++done_;
     if (hooks_.fileDone) hooks_.fileDone(r);
@@ -572,6 +576,8 @@ class Batch {
   const BatchHooks& hooks_;
   size_t total_;
   size_t done_ = 0;
+  size_t testedMoves_ = fs_.movesAfterTest();  // moves that could only test their destination, before the run
+  bool toldTested_ = false;
   std::unique_ptr<CollisionCache> cache_;
   std::vector<Plan> plans_;             // the group decided: the first planned_
   size_t planned_ = 0;

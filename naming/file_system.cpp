@@ -1,5 +1,6 @@
 #include "naming/file_system.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -34,6 +35,41 @@ namespace {
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
 #endif
+
+// The entries of `folder` (a path ending in a separator, or empty for the
+// current folder) with their types; false when it cannot be listed.
+bool listFolder(const std::string& folder, NameMap<unsigned char>& entries) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return false;
+  while (const dirent* e = ::readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+      entries.set(e->d_name, e->d_type);
+  }
+  ::closedir(dir);
+  return true;
+}
+
+// Whether the volume of `folder` tells letter case apart: one of its names
+// with the letters swapped in case, and not an entry itself, is looked up by
+// the system, and names nothing on a case-sensitive volume. None when no
+// name can be tried (no entry has letters) or the system does not answer.
+std::optional<bool> caseSensitivity(const std::string& folder, const NameMap<unsigned char>& entries) {
+  std::string swapped;
+  const auto tryable = [&](std::string_view name) {
+    swapped.assign(name);
+    bool letters = false;
+    for (char& c : swapped) {
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A'), letters = true;
+      else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a'), letters = true;
+    }
+    return letters && !entries.find(swapped);
+  };
+  if (!entries.findName(tryable)) return std::nullopt;
+  struct stat st {};
+  if (::lstat((folder + swapped).c_str(), &st) == 0) return false;
+  if (errno == ENOENT) return true;
+  return std::nullopt;
+}
 
 // The entries of the folders a run touches, each folder listed once, and
 // kept up to date with the run's own moves and deletions. It answers only
@@ -124,34 +160,11 @@ class FolderListings {
     return it->second.usable ? &it->second : nullptr;
   }
 
+  // Only a case-sensitive folder can answer from its listing; without a
+  // name to try, the folder is left to the system.
   static void list(const std::string& text, Folder& folder) {
-    DIR* dir = ::opendir(text.empty() ? "." : text.c_str());
-    if (!dir) return;
-    while (const dirent* e = ::readdir(dir)) {
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-        folder.entries.set(e->d_name, e->d_type);
-    }
-    ::closedir(dir);
-    folder.usable = caseSensitive(text, folder);
-  }
-
-  // A name whose letters are swapped in case, looked up by the system: on a
-  // case-sensitive volume it names nothing. Without a name to try, the
-  // folder is left to the system.
-  static bool caseSensitive(const std::string& text, const Folder& folder) {
-    std::string swapped;
-    const auto tryable = [&](std::string_view name) {
-      swapped.assign(name);
-      bool letters = false;
-      for (char& c : swapped) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A'), letters = true;
-        else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a'), letters = true;
-      }
-      return letters && !folder.entries.find(swapped);
-    };
-    if (!folder.entries.findName(tryable)) return false;
-    struct stat st {};
-    return ::lstat((text + swapped).c_str(), &st) != 0 && errno == ENOENT;
+    if (listFolder(text, folder.entries))
+      folder.usable = caseSensitivity(text, folder.entries).value_or(false);
   }
 
   std::unordered_map<std::string, std::optional<FolderId>> ids_;
@@ -222,6 +235,15 @@ bool moveWithoutReplacing(const std::string& from, const std::string& to) {
 
 }  // namespace detail
 #endif
+
+bool FileSystem::sameEntry(const std::string& folder, std::string_view a, std::string_view b) {
+  (void)folder;
+#if defined(_WIN32)
+  return meta::equalsIgnoreCase(a, b);
+#else
+  return a == b;
+#endif
+}
 
 namespace {
 
@@ -390,9 +412,38 @@ class RealFileSystem final : public FileSystem {
 
   std::string lastError() const override { return lastError_; }
 
+  bool sameEntry(const std::string& folder, std::string_view a, std::string_view b) override {
+    if (a == b) return true;
+#if defined(_WIN32)
+    (void)folder;
+    return meta::equalsIgnoreCase(a, b);
+#else
+    // Names that differ in more than the case of ASCII letters are two
+    // entries on any volume: most questions end here, without the system.
+    const bool folded = meta::equalsIgnoreCase(a, b);
+    if (!folded && isAscii(a) && isAscii(b)) return false;
+    if (caseSensitive(folder)) return false;
+    if (folded) return true;
+    // Letters outside ASCII fold as the volume's own table says: both
+    // names are looked up, and are one entry when they lead to one file.
+    struct stat sa {};
+    struct stat sb {};
+    return ::lstat((folder + std::string(a)).c_str(), &sa) == 0 &&
+           ::lstat((folder + std::string(b)).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+#endif
+  }
+
+  size_t movesAfterTest() const override { return movesAfterTest_; }
+
+  // A run starts afresh: a folder may now be on another volume than before.
   void rememberListings(bool on) override {
 #if !defined(_WIN32)
-    if (on && !listings_) listings_ = std::make_unique<FolderListings>();
+    if (on && !listings_) {
+      listings_ = std::make_unique<FolderListings>();
+      caseSensitive_.clear();
+      ways_.clear();
+    }
     if (!on) listings_.reset();
 #else
     (void)on;
@@ -410,7 +461,7 @@ class RealFileSystem final : public FileSystem {
     return false;
 #else
     errno = 0;
-    if (detail::moveWithoutReplacing(from, to)) {
+    if (moveWithoutReplacing(from, to)) {
       if (listings_) listings_->moved(from, to);
       return true;
     }
@@ -528,11 +579,65 @@ class RealFileSystem final : public FileSystem {
 #endif
   }
 
+#if !defined(_WIN32)
+  // The ways of the no-replace move in their order, each folder starting at
+  // the first. A folder whose volume refused a way is remembered (ordinary
+  // volumes never are), so that its later moves go straight to the way that
+  // works: the destination's test then comes right before the rename.
+  enum class Way : unsigned char { Atomic, Link, Test };
+  bool moveWithoutReplacing(const std::string& from, const std::string& to) {
+    using detail::MoveResult;
+    Way way = Way::Atomic;
+    std::string folder;
+    bool looked = false;
+    if (!ways_.empty()) {
+      folder = meta::folderOf(to);
+      looked = true;
+      if (const auto it = ways_.find(folder); it != ways_.end()) way = it->second;
+    }
+    const auto refused = [&](Way next) {
+      if (!looked) folder = meta::folderOf(to), looked = true;
+      ways_[folder] = next;
+    };
+    MoveResult r = MoveResult::Unsupported;
+    if (way == Way::Atomic) {
+      r = detail::moveAtomically(from, to);
+      if (r == MoveResult::Unsupported) refused(way = Way::Link);
+    }
+    if (way == Way::Link) {
+      r = detail::moveByLink(from, to);
+      if (r == MoveResult::Unsupported) refused(way = Way::Test);
+    }
+    if (way == Way::Test) {
+      ++movesAfterTest_;
+      r = detail::moveAfterTest(from, to);
+    }
+    return r == MoveResult::Moved;
+  }
+
+  // Whether the volume of `folder` tells letter case apart, asked once per
+  // folder; a folder that cannot be asked counts as one that does not.
+  bool caseSensitive(const std::string& folder) {
+    if (const auto it = caseSensitive_.find(folder); it != caseSensitive_.end()) return it->second;
+    NameMap<unsigned char> entries;
+    const bool sensitive = listFolder(folder, entries) && caseSensitivity(folder, entries).value_or(false);
+    caseSensitive_.emplace(folder, sensitive);
+    return sensitive;
+  }
+
+  static bool isAscii(std::string_view name) {
+    return std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  }
+#endif
+
   Journal* journal_;
   uint64_t journalDevice_ = 0;
   std::string lastError_;
+  size_t movesAfterTest_ = 0;
 #if !defined(_WIN32)
   std::unique_ptr<FolderListings> listings_;
+  std::unordered_map<std::string, bool> caseSensitive_;  // by folder
+  std::unordered_map<std::string, Way> ways_;            // by folder; only those that refused a way
 #endif
   std::string readPath_;  // the photo read last, and who it was then
   meta::tFileStamp readStamp_;

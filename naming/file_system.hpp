@@ -2,8 +2,10 @@
 // The file operations of the naming engine and the batch rename, behind a
 // small interface so that a dry run can simulate them and tests can inject
 // failures.
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "metadata/byte_source.hpp"
@@ -38,6 +40,19 @@ class FileSystem {
   // The names of the entries of `folder` (a path ending in a separator, or
   // empty for the current folder); empty when it cannot be listed.
   virtual std::vector<std::string> namesIn(const std::string& folder) = 0;
+  // Whether the names `a` and `b` are one entry of `folder` (a path ending in
+  // a separator, or empty for the current folder), as its volume sees them:
+  // the same bytes, or, on a volume that does not tell letter case apart
+  // (FAT and exFAT cards and sticks, most Windows and macOS volumes), the
+  // same name in another case. Neither name needs to exist. Where the
+  // volume cannot be asked, names that differ only in case count as one, so
+  // that a file is kept rather than taken for another's.
+  virtual bool sameEntry(const std::string& folder, std::string_view a, std::string_view b);
+  // How many moves so far found neither a no-replace rename nor hard links
+  // on their volume (FAT volumes mounted through FUSE, some network shares),
+  // and could only test the destination just before renaming: a file that
+  // takes the name in between would be replaced.
+  virtual size_t movesAfterTest() const { return 0; }
   // The system's reason for the last move or delete that failed.
   virtual std::string lastError() const { return {}; }
   // The changes that follow, in the order they will be tried (some may be
@@ -72,7 +87,8 @@ inline constexpr const char* kTemporarySuffix = ".part";
 inline constexpr const char* kTemporaryPrefix = ".quillmark-";
 
 // The machine's file system (no-replace moves: renameat2 RENAME_NOREPLACE, else
-// link + unlink, else test-then-rename where the file system allows nothing better).
+// link + unlink, else test-then-rename where the file system allows nothing
+// better; a folder whose volume refused a way is not offered it again).
 FileSystem& realFileSystem();
 
 class Journal;

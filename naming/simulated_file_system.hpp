@@ -31,6 +31,10 @@ class SimulatedFileSystem final : public FileSystem {
   std::vector<std::string> namesIn(const std::string& folder) override;
   // The simulation changes nothing on disk, so the base's listings stay true.
   void rememberListings(bool on) override { base_.rememberListings(on); }
+  // Whether two names are one entry is the volume's to say.
+  bool sameEntry(const std::string& folder, std::string_view a, std::string_view b) override {
+    return base_.sameEntry(folder, a, b);
+  }
 
  private:
   bool canCreateIn(const std::string& path);

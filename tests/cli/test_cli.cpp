@@ -18,6 +18,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/exif_builder.hpp"
+#include "support/fat_volume.hpp"
 #include "support/jpeg_encode.hpp"
 #include "support/photo_files.hpp"
 #include "support/temp_dir.hpp"
@@ -314,6 +315,88 @@ TEST_F(Cli, ExitStatusTellsWhetherEverythingWasRenamed) {
     std::vector<std::string> names;
     for (const auto& [name, bytes] : snapshot(folder.path())) names.push_back(name);
     EXPECT_EQ(names, c.after);
+  }
+}
+
+// A memory card: `shot.jpg` and its report `shot.exif.txt` lie beside the
+// photos renamed to `Shot`, and on FAT `Shot.exif.txt` is that very report.
+// It is kept whole, and the log says once that the moves could only test
+// their destination first.
+TEST_F(Cli, OnAFatVolumeAnotherPhotosCompanionInAnotherCaseIsKept) {
+  if (qmtest::FatVolume probe; !probe.ready()) GTEST_SKIP() << probe.why();
+  const auto tiff = [](const char* date) {
+    qmtest::TiffBuilder b;
+    b.ascii(b.addIfd(), 0x0132, date);
+    return b.build();
+  };
+  struct Case {
+    const char* what;
+    std::map<std::string, std::string> files;
+    std::vector<std::string> args;  // the paths given relative to the volume
+    int status;
+    std::map<std::string, std::string> after;  // name -> bytes ("" : any bytes)
+  };
+  const std::string shot = qmtest::photoWithDate("2003:01:01 10:00:00", "shot");
+  const std::string img1 = tiff("2004:06:12 14:30:05"), img2 = tiff("2004:06:13 09:00:00");
+  const std::vector<Case> cases = {
+      {"a report asked for",
+       {{"shot.jpg", shot}, {"shot.exif.txt", "notes on shot"}, {"IMG_1.tif", img1}},
+       {"rename", "--text-file", "-f", "Shot", "IMG_1.tif"},
+       1,
+       {{"shot.jpg", shot}, {"shot.exif.txt", "notes on shot"}, {"Shot.tif", img1}}},
+      {"the photo's own companion",
+       {{"shot.jpg", shot},
+        {"shot.exif.txt", "notes on shot"},
+        {"IMG_1.tif", img1},
+        {"IMG_1.exif.txt", "mine"}},
+       {"rename", "-f", "Shot", "IMG_1.tif"},
+       1,
+       {{"shot.jpg", shot},
+        {"shot.exif.txt", "notes on shot"},
+        {"Shot.tif", img1},
+        {"IMG_1.exif.txt", "mine"}}},
+      {"several photos",
+       {{"shot.jpg", shot}, {"shot.exif.txt", "notes on shot"}, {"IMG_1.tif", img1}, {"IMG_2.tif", img2}},
+       {"rename", "--text-file", "-f", "Shot[NUMBER]", "IMG_1.tif", "IMG_2.tif"},
+       0,
+       {{"shot.jpg", shot},
+        {"shot.exif.txt", "notes on shot"},
+        {"Shot01.tif", img1},
+        {"Shot01.exif.txt", ""},
+        {"Shot02.tif", img2},
+        {"Shot02.exif.txt", ""}}},
+  };
+  const std::string note =
+      "Attention: ce volume ne permet pas de renommer sans risque d'écraser; "
+      "chaque nom est vérifié juste avant le déplacement\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qmtest::FatVolume fat;
+    ASSERT_TRUE(fat.ready()) << fat.why();
+    for (const auto& [name, bytes] : c.files) fat.writeFile(name, bytes);
+    std::vector<std::string> args = c.args;
+    for (std::string& a : args)
+      if (a.ends_with(".tif")) a = fat.pathOf(a);
+    const Outcome r = run(args);
+
+    EXPECT_EQ(r.status, c.status) << r.out << r.err;
+    const auto files = snapshot(fat.root());
+    std::vector<std::string> names, expected;
+    for (const auto& [name, bytes] : files) names.push_back(name);
+    for (const auto& [name, bytes] : c.after) expected.push_back(name);
+    EXPECT_EQ(names, expected) << r.out;
+    for (const auto& [name, bytes] : c.after) {
+      if (!bytes.empty() && files.count(name)) {
+        EXPECT_EQ(files.at(name), bytes) << name;
+      }
+    }
+    if (c.status != 0) {
+      const std::string kept = "le fichier existe déjà et accompagne " + fat.pathOf("shot.jpg");
+      EXPECT_NE(r.out.find(kept), std::string::npos) << r.out;
+    }
+    size_t notes = 0;
+    for (size_t at = r.out.find(note); at != std::string::npos; at = r.out.find(note, at + 1)) ++notes;
+    EXPECT_EQ(notes, 1u) << r.out;
   }
 }
 

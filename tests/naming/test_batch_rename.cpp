@@ -4,6 +4,7 @@
 // lose or duplicate a photo.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,6 +21,7 @@
 #include "naming/naming.hpp"
 #include "naming/simulated_file_system.hpp"
 #include "metadata/paths.hpp"
+#include "support/fake_file_system.hpp"
 #include "support/photo_files.hpp"
 #include "support/temp_dir.hpp"
 
@@ -70,6 +72,29 @@ class RacingFileSystem final : public naming::FileSystem {
 
  private:
   naming::FileSystem& base_;
+};
+
+// The machine's file system as a volume without no-replace renames and hard
+// links shows it: every move could only test its destination first.
+class TestThenRenameFileSystem final : public naming::FileSystem {
+ public:
+  explicit TestThenRenameFileSystem(naming::FileSystem& base) : base_(base) {}
+  bool fileExists(const std::string& p) override { return base_.fileExists(p); }
+  bool folderExists(const std::string& p) override { return base_.folderExists(p); }
+  bool moveFile(const std::string& from, const std::string& to) override {
+    ++tested_;
+    return base_.moveFile(from, to);
+  }
+  bool deleteFile(const std::string& p) override { return base_.deleteFile(p); }
+  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& p) override {
+    return base_.createTextFile(p);
+  }
+  std::vector<std::string> namesIn(const std::string& folder) override { return base_.namesIn(folder); }
+  size_t movesAfterTest() const override { return tested_; }
+
+ private:
+  naming::FileSystem& base_;
+  size_t tested_ = 0;
 };
 
 // A folder, a list and a log for one batch.
@@ -397,6 +422,86 @@ TEST(BatchRename, ACompanionWrittenInTheRunIsNeitherDeletedNorTakenByAnotherPhot
     EXPECT_EQ(o.failed, 0u) << t.log.text();
     EXPECT_EQ(o.companionFailed, c.companionFailed) << t.log.text();
     for (const auto& [name, of] : c.companions) EXPECT_EQ(t.content(name), of) << name;
+  }
+}
+
+// On a memory card (FAT, exFAT) names in another case are one file: the
+// companion at the new name in another case belongs to the photo of that
+// name beside it, and is neither deleted nor replaced.
+TEST(BatchRename, ACompanionInAnotherCaseIsAnotherPhotosOnAVolumeThatFoldsCase) {
+  struct Case {
+    const char* what;
+    bool foldsCase;
+    bool textFile;
+    bool ownCompanion;  // IMG_1.exif.txt beside the photo
+    size_t companionFailed;
+    std::vector<std::string> companionsAfter;
+  };
+  const std::vector<Case> cases = {
+      {"report asked for, case folded", true, true, false, 1, {"shot.exif.txt"}},
+      {"own companion moved, case folded", true, false, true, 1, {"IMG_1.exif.txt", "shot.exif.txt"}},
+      {"report asked for, case kept", false, true, false, 0, {"Shot.exif.txt", "shot.exif.txt"}},
+      {"own companion moved, case kept", false, false, true, 0, {"Shot.exif.txt", "shot.exif.txt"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bench t;
+    t.photo("IMG_1.jpg");
+    qmtest::FakeFileSystem volume(c.foldsCase);
+    for (const char* name : {"shot.tif", "shot.exif.txt", "IMG_1.jpg"}) volume.addFile(t.at(name));
+    if (c.ownCompanion) volume.addFile(t.at("IMG_1.exif.txt"));
+    t.add({"IMG_1.jpg"});
+
+    const naming::BatchOutcome o = t.run("Shot", c.textFile, &volume);
+
+    EXPECT_EQ(o.renamed, 1u) << t.log.text();
+    EXPECT_EQ(o.companionFailed, c.companionFailed) << t.log.text();
+    std::vector<std::string> companions;
+    for (const std::string& name : volume.namesIn(t.root() + "/"))
+      if (name.ends_with(".exif.txt")) companions.push_back(name);
+    std::sort(companions.begin(), companions.end());
+    EXPECT_EQ(companions, c.companionsAfter);
+    EXPECT_EQ(t.log.text().find("effacé"), std::string::npos) << t.log.text();
+    if (c.companionFailed) {
+      const std::string kept = t.sub("le fichier existe déjà et accompagne @/shot.tif");
+      EXPECT_NE(t.log.text().find(kept), std::string::npos) << t.log.text();
+    }
+  }
+}
+
+// Where moves can only test their destination first, the log says so once,
+// after the first file moved that way; elsewhere it says nothing of it.
+TEST(BatchRename, MovesThatOnlyTestTheirDestinationAreToldOncePerRun) {
+  const std::string note =
+      "Attention: ce volume ne permet pas de renommer sans risque d'écraser; "
+      "chaque nom est vérifié juste avant le déplacement\r\n";
+  for (bool testThenRename : {false, true}) {
+    SCOPED_TRACE(testThenRename ? "test then rename" : "no-replace rename");
+    Bench t;
+    t.dir.writeFile("scan.jpg", qmtest::photoWithoutExif());
+    t.photo("a.jpg");
+    t.photo("b.jpg");
+    t.photo("c.jpg");
+    t.add({"scan.jpg", "a.jpg", "b.jpg", "c.jpg"});
+    TestThenRenameFileSystem tested(naming::realFileSystem());
+    const naming::BatchOutcome o =
+        t.run("[IYEAR]-[NUMBER]", true, testThenRename ? &tested : &naming::realFileSystem());
+    EXPECT_EQ(o.renamed, 3u);
+
+    const auto pieces = t.body();
+    std::vector<size_t> at;
+    for (size_t i = 0; i < pieces.size(); ++i)
+      if (pieces[i].text == note) at.push_back(i);
+    if (!testThenRename) {
+      EXPECT_TRUE(at.empty()) << t.log.text();
+      continue;
+    }
+    ASSERT_EQ(at.size(), 1u) << t.log.text();
+    // After the first photo's two lines and its companion's: the photo
+    // without a date moves nothing.
+    ASSERT_GE(at[0], 4u);
+    EXPECT_EQ(pieces[at[0] - 1].text, t.sub("Fichier texte créé: @/2004-01.exif.txt\r\n"));
+    EXPECT_EQ(pieces[at[0]].style, italic8);
   }
 }
 

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "naming/file_system.hpp"
+#include "naming/simulated_file_system.hpp"
+#include "support/fat_volume.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -123,6 +125,112 @@ TEST(RealFileSystem, CompanionsAppearWholeOrNotAtAll) {
   EXPECT_THROW(sink->close(), naming::IoFault);
   EXPECT_EQ(contentOf(path), "notes");
   EXPECT_EQ(names(), std::vector<std::string>{"a.exif.txt"});
+}
+
+// Two names and whether they are one entry where letter case counts and
+// where it does not.
+struct EntryCase {
+  const char* a;
+  const char* b;
+  bool sameWhereCaseCounts;
+  bool sameWhereCaseFolds;
+};
+
+const EntryCase kEntryCases[] = {
+    {"shot.exif.txt", "shot.exif.txt", true, true},
+    {"shot.exif.txt", "Shot.exif.txt", false, true},
+    {"SHOT.EXIF.TXT", "shot.exif.txt", false, true},
+    {"shot.jpg", "shot.exif.txt", false, false},
+    {"shot.exif.txt", "shot2.exif.txt", false, false},
+    {"new.exif.txt", "NEW.exif.txt", false, true},  // neither exists
+    {"IMG_1.TIF", "img_1.tif", false, true},        // one exists
+};
+
+// Both the machine's file system and a dry run's, which asks the volume too.
+void expectEntries(const std::string& folder, bool foldsCase) {
+  naming::SimulatedFileSystem simulated(naming::realFileSystem());
+  naming::FileSystem& real = naming::realFileSystem();
+  for (naming::FileSystem* files : {&real, static_cast<naming::FileSystem*>(&simulated)}) {
+    SCOPED_TRACE(files == &simulated ? "simulated" : "real");
+    for (const EntryCase& c : kEntryCases) {
+      SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+      const bool expected = foldsCase ? c.sameWhereCaseFolds : c.sameWhereCaseCounts;
+      EXPECT_EQ(files->sameEntry(folder, c.a, c.b), expected);
+      EXPECT_EQ(files->sameEntry(folder, c.b, c.a), expected);
+    }
+  }
+}
+
+TEST(FileSystem, SameEntryIsTheVolumesAnswerOnAnOrdinaryFolder) {
+  qmtest::TempDir dir;
+  dir.writeFile("shot.jpg", "photo");
+  dir.writeFile("shot.exif.txt", "report");
+  dir.writeFile("img_1.tif", "photo");
+  if (fs::exists(dir.path() / "SHOT.JPG"))
+    GTEST_SKIP() << "the temporary folder does not tell letter case apart";
+  expectEntries(dir.path().string() + "/", false);
+}
+
+// A folder that cannot be asked (missing, or no name in it to try) keeps
+// names in another case together: the side on which no file is lost.
+TEST(FileSystem, SameEntryTakesCaseVariantsAsOneWhereTheVolumeCannotBeAsked) {
+  qmtest::TempDir dir;
+  fs::create_directory(dir.path() / "empty");
+  for (const std::string& folder : {dir.pathOf("missing") + "/", dir.pathOf("empty") + "/"}) {
+    SCOPED_TRACE(folder);
+    EXPECT_TRUE(naming::realFileSystem().sameEntry(folder, "shot.exif.txt", "Shot.exif.txt"));
+    EXPECT_FALSE(naming::realFileSystem().sameEntry(folder, "shot.exif.txt", "shop.exif.txt"));
+  }
+}
+
+TEST(FileSystem, SameEntryIsTheVolumesAnswerOnAFatVolume) {
+  qmtest::FatVolume fat;
+  if (!fat.ready()) GTEST_SKIP() << fat.why();
+  fat.writeFile("shot.jpg", "photo");
+  fat.writeFile("shot.exif.txt", "report");
+  fat.writeFile("img_1.tif", "photo");
+  expectEntries(fat.root().string() + "/", true);
+}
+
+// On a volume with neither no-replace renames nor hard links, a move tests its
+// destination, in any letter case there, and is counted; elsewhere a move is
+// not counted.
+TEST(FileSystem, MovesOnAFatVolumeTestTheirDestinationAndAreCounted) {
+  qmtest::FatVolume fat;
+  if (!fat.ready()) GTEST_SKIP() << fat.why();
+  qmtest::TempDir ordinary;
+  struct Volume {
+    const char* what;
+    std::string folder;
+    bool foldsCase;
+  };
+  const Volume volumes[] = {{"ordinary", ordinary.path().string() + "/", false},
+                            {"FAT", fat.root().string() + "/", true}};
+  naming::FileSystem& real = naming::realFileSystem();
+  for (const Volume& v : volumes) {
+    SCOPED_TRACE(v.what);
+    const std::string a = v.folder + "a.jpg", b = v.folder + "b.jpg";
+    std::ofstream(a) << "A";
+    std::ofstream(b) << "B";
+    const size_t before = real.movesAfterTest();
+    for (int round = 0; round < 2; ++round) {
+      SCOPED_TRACE(round);
+      EXPECT_FALSE(real.moveFile(a, b));
+      EXPECT_EQ(real.moveFile(a, v.folder + "B.JPG"), !v.foldsCase);
+      if (!v.foldsCase) {
+        EXPECT_TRUE(real.moveFile(v.folder + "B.JPG", a));
+      }
+      EXPECT_EQ(contentOf(a), "A");
+      EXPECT_EQ(contentOf(b), "B");
+      EXPECT_TRUE(real.moveFile(a, v.folder + "Shot.jpg"));
+      EXPECT_TRUE(real.moveFile(v.folder + "Shot.jpg", a));
+      EXPECT_EQ(contentOf(a), "A");
+    }
+    // On FAT the first refusals come from the system's own test of the
+    // no-replace rename; once the volume has refused that rename, every move
+    // of the folder, refused or not, goes straight to test-then-rename.
+    EXPECT_EQ(real.movesAfterTest() - before, v.foldsCase ? 6u : 0u);
+  }
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #pragma once
 // An in-memory FileSystem for naming tests: a set of file paths, moves that
 // never replace, and a count of existence tests. `caseInsensitive` makes it
-// answer like a FAT or Windows volume.
+// answer like a FAT or Windows volume: names in another case are the same
+// file, which keeps the spelling it was given.
+#include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "metadata/text.hpp"
@@ -16,7 +17,7 @@ class FakeFileSystem final : public naming::FileSystem {
  public:
   explicit FakeFileSystem(bool caseInsensitive = false) : folded_(caseInsensitive) {}
 
-  void addFile(const std::string& path) { files_.insert(key(path)); }
+  void addFile(const std::string& path) { files_.emplace(key(path), path); }
   size_t fileCount() const { return files_.size(); }
   unsigned long long existenceTests = 0;
 
@@ -28,7 +29,7 @@ class FakeFileSystem final : public naming::FileSystem {
   bool moveFile(const std::string& from, const std::string& to) override {
     if (!files_.count(key(from)) || files_.count(key(to))) return false;
     files_.erase(key(from));
-    files_.insert(key(to));
+    files_.emplace(key(to), to);
     return true;
   }
   bool deleteFile(const std::string& path) override { return files_.erase(key(path)) != 0; }
@@ -39,10 +40,13 @@ class FakeFileSystem final : public naming::FileSystem {
   std::vector<std::string> namesIn(const std::string& folder) override {
     std::vector<std::string> names;
     const std::string k = key(folder);
-    for (const std::string& f : files_)
+    for (const auto& [f, spelled] : files_)
       if (f.size() > k.size() && f.compare(0, k.size(), k) == 0 && f.find('/', k.size()) == std::string::npos)
-        names.push_back(f.substr(k.size()));
+        names.push_back(spelled.substr(k.size()));
     return names;
+  }
+  bool sameEntry(const std::string&, std::string_view a, std::string_view b) override {
+    return folded_ ? meta::equalsIgnoreCase(a, b) : a == b;
   }
 
  private:
@@ -52,7 +56,7 @@ class FakeFileSystem final : public naming::FileSystem {
   };
   std::string key(const std::string& path) const { return folded_ ? meta::toLower(path) : path; }
   bool folded_;
-  std::set<std::string> files_;
+  std::map<std::string, std::string> files_;  // key -> the path as spelled
 };
 
 }  // namespace qmtest
