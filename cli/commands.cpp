@@ -51,9 +51,19 @@ bool cannotOpen(const std::string& file, const std::string& reason) {
 
 // Why the preview of `file` must not be written to `out`, or "" when it may:
 // never over the photo itself (under any of its names) nor over anything but
-// a regular file, and over a regular file only with `force`.
-std::string outputProblem(const std::string& file, const std::string& out, bool force) {
+// a regular file, and over a regular file only with `force`. A link is never
+// replaced itself: `target` is set to the regular file it leads to, which is
+// replaced instead, or to `out`.
+std::string outputProblem(const std::string& file, const std::string& out, bool force, std::string& target) {
+  target = out;
   const PathKind there = kindOf(out);
+  if (isSymbolicLink(out)) {
+    if (there == PathKind::Missing) return out + " is a symbolic link to nothing; it is not replaced";
+    if (there != PathKind::RegularFile)
+      return out + " is a symbolic link to something other than a regular file; it is not replaced";
+    target = linkTarget(out);
+    if (target.empty()) return out + " is a symbolic link that cannot be followed to its file; it is not replaced";
+  }
   if (there == PathKind::Missing) return {};  // creating it tells the rest
   if (sameFile(file, out)) return out + " is the photo " + file + " itself; it is not replaced by its preview";
   if (there != PathKind::RegularFile) return out + " exists and is not a regular file; it is not replaced";
@@ -223,9 +233,10 @@ int runThumbnail(const std::string& file, const std::string& out, bool force) {
     complain(file + ": the embedded preview is not a JPEG picture; nothing is written");
     return kExitFailure;
   }
-  std::string problem = outputProblem(file, out, force);
-  const bool replace = force && kindOf(out) == PathKind::RegularFile;
-  if (!problem.empty() || !(replace ? replaceFile(out, bytes, problem) : writeNewFile(out, bytes, problem))) {
+  std::string target;
+  std::string problem = outputProblem(file, out, force, target);
+  const bool replace = force && kindOf(target) == PathKind::RegularFile;
+  if (!problem.empty() || !(replace ? replaceFile(target, bytes, problem) : writeNewFile(target, bytes, problem))) {
     complain(problem);
     return kExitFailure;
   }

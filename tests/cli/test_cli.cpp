@@ -390,6 +390,53 @@ TEST_F(Cli, ThumbnailWritesTheEmbeddedPreviewAndNeverOverwritesUnasked) {
   EXPECT_EQ(names, (std::vector<std::string>{"out.jpg", "with.jpg", "without.jpg"}));
 }
 
+// An output path that is a symbolic link is never replaced itself: the
+// preview goes through it into a regular file, and any other link is refused.
+TEST_F(Cli, ThumbnailWritesThroughALinkOrRefusesIt) {
+  const std::string preview = qmtest::encodeJpeg(16, 8, 10, 200, 10);
+  struct Case {
+    const char* why;
+    std::string target;  // what the link "out.jpg" leads to
+    bool force;
+    int status;
+    std::string said;  // in the message on standard error
+  };
+  const std::vector<Case> cases = {
+      {"to a regular file, replaced", "old.jpg", true, 0, ""},
+      {"through two links", "hop.jpg", true, 0, ""},
+      {"to a regular file, without --force", "old.jpg", false, 1, "--force"},
+      {"to a FIFO", "pipe.jpg", true, 1, "out.jpg is a symbolic link to something other than a regular file"},
+      {"to a device", "/dev/null", true, 1, "out.jpg is a symbolic link to something other than a regular file"},
+      {"to a folder", "folder", true, 1, "out.jpg is a symbolic link to something other than a regular file"},
+      {"to nothing", "gone.jpg", true, 1, "out.jpg is a symbolic link to nothing"},
+      {"to the photo", "with.jpg", true, 1, "is the photo with.jpg itself"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    qmtest::TempDir folder;
+    folder.writeFile("with.jpg", photoWithPreview(preview));
+    folder.writeFile("old.jpg", "old");
+    fs::create_symlink("old.jpg", folder.path() / "hop.jpg");
+    fs::create_directory(folder.path() / "folder");
+    ASSERT_EQ(::mkfifo(folder.pathOf("pipe.jpg").c_str(), 0644), 0);
+    fs::create_symlink(c.target, folder.path() / "out.jpg");
+    std::vector<std::string> args = {"thumbnail", "with.jpg", "-o", "out.jpg"};
+    if (c.force) args.push_back("--force");
+    const Outcome r = cli(args, folder.path());
+    EXPECT_EQ(r.status, c.status) << r.err;
+    if (!c.said.empty()) {
+      EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    }
+    // The link itself stays as it was, whatever happened through it.
+    std::error_code ec;
+    EXPECT_EQ(fs::read_symlink(folder.path() / "out.jpg", ec), c.target) << "the link was replaced";
+    EXPECT_TRUE(readFile(folder.path() / "old.jpg") == (c.status == 0 ? preview : "old"));
+    EXPECT_TRUE(fs::is_fifo(folder.path() / "pipe.jpg"));
+    EXPECT_TRUE(readFile(folder.path() / "with.jpg") == photoWithPreview(preview));
+    EXPECT_FALSE(fs::exists(folder.path() / "gone.jpg"));
+  }
+}
+
 TEST_F(Cli, UnknownCommandIsNamedWithTheCommandsThereAre) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"bogus"}, {"--color", "never", "bogus", "x"}}) {
     SCOPED_TRACE(args.size());
