@@ -23,6 +23,11 @@ void complain(const std::string& message) {
   std::fprintf(stderr, "quillmark-cli: %s\n", message.c_str());
 }
 
+void finishLog(TerminalSink& log) {
+  if (log.finish() || log.error() == EPIPE) return;
+  complain(std::string("cannot write the log to standard output: ") + std::strerror(log.error()));
+}
+
 namespace {
 
 void configure(naming::TNaming& naming, const NamingOptions& options) {
@@ -33,13 +38,13 @@ void configure(naming::TNaming& naming, const NamingOptions& options) {
   naming.DigitText = [digits] { return digits; };
 }
 
-int finishOutput(const TerminalSink& sink) {
-  std::fflush(stdout);
-  if (!sink.good()) {
-    complain("cannot write to standard output");
-    return kExitFailure;
-  }
-  return kExitOk;
+// The output is what the command was for: one that could not be written
+// all is a failure. A reader that went away on purpose ("report DIR | head")
+// needs no message.
+int finishOutput(TerminalSink& sink) {
+  if (sink.finish()) return kExitOk;
+  if (sink.error() != EPIPE) complain(std::string("cannot write to standard output: ") + std::strerror(sink.error()));
+  return kExitFailure;
 }
 
 // Says "FILE: REASON" on standard error when there is a reason.
@@ -113,6 +118,7 @@ int runReport(const std::vector<std::string>& paths, bool json) {
       array.push_back(reportJson(photo, img));
       continue;
     }
+    if (!sink.good()) break;  // no one reads the rest
     writeHeader(sink, photo, several);
     report::ShowReportPane(sink, img, {});
   }
@@ -144,6 +150,7 @@ int runPreview(const std::vector<std::string>& paths, const NamingOptions& optio
       array.push_back(previewJson(photo, naming));
       continue;
     }
+    if (!sink.good()) break;  // no one reads the rest
     writeHeader(sink, photo, several);
     report::ShowNamePane(sink, naming, options.textFile);
   }
@@ -177,7 +184,8 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   configure(naming, options);
 
   // Each line of the log reaches the output at once, so that a run stopped
-  // by force still shows every move it made.
+  // by force still shows every move it made. A log that cannot be written
+  // (its reader gone, a full disk) stops being written; the run goes on.
   TerminalMode mode = detectMode(stdout, colour, true);
   mode.flushLines = true;
   TerminalSink terminal(stdout, mode);
@@ -216,7 +224,7 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
     complain("cannot write to standard output");
     return kExitFailure;
   }
-  if (finishOutput(terminal) != kExitOk) return kExitFailure;
+  finishLog(terminal);
   return outcome.failed == 0 && outcome.companionFailed == 0 && unread.empty() ? kExitOk : kExitFailure;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -63,6 +64,11 @@ int complainOfCommand(const CLI::App& app, const std::string& word) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if !defined(_WIN32)
+  // A reader that goes away (a pipe into "head") must not kill a run half
+  // way: a write then fails with EPIPE, and the run goes on without its log.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   CLI::App app{"Renames JPEG and TIFF photos from the metadata stored inside them.", "quillmark-cli"};
   app.set_version_flag("--version", std::string("quillmark-cli ") + QUILLMARK_VERSION);
   app.require_subcommand(1);

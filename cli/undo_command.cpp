@@ -72,8 +72,7 @@ int runUndo(const std::string& id, bool list, bool dryRun, ColourChoice colour) 
                               std::to_string(outcome.removed) + (dryRun ? " to remove, " : " removed, ") +
                               std::to_string(outcome.skipped) + " not undone";
   naming::WriteLine(log, summary, naming::styleOf(true, false, 8, naming::kBlack));
-  std::fflush(stdout);
-  if (!log.good()) return kExitFailure;
+  finishLog(log);
   return outcome.complete() ? kExitOk : kExitFailure;
 }
 

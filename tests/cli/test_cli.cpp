@@ -548,6 +548,53 @@ TEST_F(Cli, RenameKilledMidwayHasLoggedEveryMoveItMade) {
   EXPECT_LE(done, logged + 1) << log;
 }
 
+// A log that cannot be written (its reader gone, a full disk) neither stops
+// nor kills a run: every photo is renamed, and the exit status says how the
+// renames went.
+TEST_F(Cli, RenameGoesOnWhenTheLogCannotBeWritten) {
+  struct Case {
+    const char* why;
+    bool closedPipe;  // else the full device
+    bool blocked;  // the new name of one photo is taken by a folder
+    int status;
+    std::string said;
+  };
+  const std::vector<Case> cases = {
+      {"reader gone", true, false, 0, ""},
+      {"reader gone, one photo not renamed", true, true, 1, ""},
+      {"disk full", false, false, 0, "quillmark-cli: cannot write the log to standard output: No space left on device\n"},
+  };
+  constexpr int kPhotos = 40;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    qmtest::TempDir folder;
+    for (int i = 0; i < kPhotos; ++i)
+      folder.writeFile("p" + std::to_string(100 + i) + ".jpg", qmtest::photoWithDate("2004:06:12 14:30:05"));
+    if (c.blocked) fs::create_directory(folder.path() / "p100-moved.jpg");
+    int out = -1;
+    if (c.closedPipe) {
+      int ends[2];
+      ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+      ::close(ends[0]);
+      out = ends[1];
+    } else {
+      out = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+      if (out < 0) GTEST_SKIP() << "no /dev/full here";
+    }
+    const fs::path errFile = folder.path() / ".stderr";
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int status = waitFor(spawn({"rename", "-f", "[NAME]-moved[EXT]", "."}, folder.path(), out, err, false));
+    ::close(out);
+    ::close(err);
+    EXPECT_EQ(status, c.status) << "-1: ended by a signal";
+    EXPECT_EQ(readFile(errFile), c.said);
+    int moved = 0;
+    for (const auto& e : fs::directory_iterator(folder.path()))
+      moved += e.is_regular_file() && e.path().string().ends_with("-moved.jpg");
+    EXPECT_EQ(moved, kPhotos - (c.blocked ? 1 : 0));
+  }
+}
+
 TEST_F(Cli, ThumbnailNeverReplacesItsPhotoNorASpecialFile) {
   const std::string preview = qmtest::encodeJpeg(16, 8, 10, 200, 10);
   dir.writeFile("with.jpg", photoWithPreview(preview));
