@@ -10,6 +10,7 @@
 #include "cli/platform_files.hpp"
 #include "metadata/image_reader.hpp"
 #include "metadata/paths.hpp"
+#include "metadata/text.hpp"
 #include "naming/batch_rename.hpp"
 #include "naming/file_list.hpp"
 #include "naming/format.hpp"
@@ -20,7 +21,7 @@
 namespace cli {
 
 void complain(const std::string& message) {
-  std::fprintf(stderr, "quillmark-cli: %s\n", message.c_str());
+  std::fprintf(stderr, "quillmark-cli: %s\n", meta::printablePath(message).c_str());
 }
 
 void finishLog(TerminalSink& log) {
@@ -95,7 +96,8 @@ std::vector<std::string> photosOf(const std::vector<std::string>& paths, size_t&
 
 // Several files are told apart by a header line before each one's text.
 void writeHeader(naming::OutputSink& sink, const std::string& path, bool several) {
-  if (several) naming::WriteLine(sink, "======== " + path, naming::styleOf(true, false, 8, naming::kBlack));
+  if (several)
+    naming::WriteLine(sink, "======== " + meta::printablePath(path), naming::styleOf(true, false, 8, naming::kBlack));
 }
 
 }  // namespace

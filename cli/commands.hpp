@@ -34,7 +34,8 @@ int runFormats();
 // Lists the journaled runs, or undoes one (the last one when `id` is empty).
 int runUndo(const std::string& id, bool list, bool dryRun, ColourChoice colour);
 
-// "quillmark-cli: " + message on standard error.
+// "quillmark-cli: " + message on standard error, made printable as a path
+// is (the paths in it may hold any byte).
 void complain(const std::string& message);
 
 // Ends the log of a run that changes files. A log that could not be written

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/commands.hpp"
+#include "metadata/text.hpp"
 #include "naming/format.hpp"
 
 namespace {
@@ -32,8 +33,9 @@ void addNamingOptions(CLI::App& command, cli::NamingOptions& options) {
 // CLI11's own checks would call such a path missing.
 std::string namedPath(const std::string& path, bool fileOnly) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? path + ": " + std::strerror(ENOENT) : "";
-  if (fileOnly && S_ISDIR(st.st_mode)) return path + " is a folder, not a file";
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? meta::printablePath(path) + ": " + std::strerror(ENOENT) : "";
+  if (fileOnly && S_ISDIR(st.st_mode)) return meta::printablePath(path) + " is a folder, not a file";
   return {};
 }
 

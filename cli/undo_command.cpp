@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/commands.hpp"
+#include "metadata/text.hpp"
 #include "naming/file_system.hpp"
 #include "naming/journal.hpp"
 #include "naming/undo.hpp"
@@ -20,7 +21,7 @@ const char* statusOf(const naming::RunRecord& run) {
 void listRuns(const std::vector<naming::RunRecord>& runs) {
   for (const naming::RunRecord& run : runs) {
     const std::vector<std::string> folders = run.folders();
-    std::string where = folders.empty() ? std::string("-") : folders.front();
+    std::string where = folders.empty() ? std::string("-") : meta::printablePath(folders.front());
     if (folders.size() > 1) where += " (+" + std::to_string(folders.size() - 1) + " more folders)";
     std::printf("%s  %s  %zu renamed, %zu unchanged, %zu not renamed  %s  %s\n", run.id.c_str(),
                 naming::runTimeText(run).c_str(), run.photosMoved(), run.unchanged, run.failed, statusOf(run),

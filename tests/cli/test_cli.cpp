@@ -437,6 +437,49 @@ TEST_F(Cli, ThumbnailWritesThroughALinkOrRefusesIt) {
   }
 }
 
+// File names that hold control characters reach the output, the messages
+// and the companion files escaped, never raw.
+TEST_F(Cli, ControlCharactersInNamesAreShownEscaped) {
+  const std::string folder = "album\x1b[2J", named = folder + "/p\a\t.jpg";
+  const std::string shownFolder = "album\\x1b[2J", shownPhoto = shownFolder + "/p\\x07\\x09.jpg";
+  fs::create_directory(dir.path() / folder);
+  photo(named);
+  photo(folder + "/q.jpg");
+  auto clean = [](const std::string& text) {
+    return text.find_first_of("\x1b\x07") == std::string::npos && text.find("\t.jpg") == std::string::npos;
+  };
+  struct Case {
+    const char* why;
+    std::vector<std::string> args;
+    std::string shown;     // in the output
+    std::string message;   // on standard error
+  };
+  const std::vector<Case> cases = {
+      {"preview header and name", {"preview", folder}, "======== " + dir.pathOf(shownPhoto) + "\n", ""},
+      {"preview element", {"preview", named}, "NAME        = 'p\\x07\\x09'", ""},
+      {"report summary", {"report", named}, "File Name: p\\x07\\x09.jpg\r\n", ""},
+      {"message", {"thumbnail", named, "-o", "out.jpg"}, "", "quillmark-cli: " + shownPhoto + ": no embedded preview"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    const Outcome r = run(c.args);
+    EXPECT_TRUE(clean(r.out)) << r.out;
+    EXPECT_TRUE(clean(r.err)) << r.err;
+    EXPECT_NE(r.out.find(c.shown), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+
+  // The companion file written by a run, and the run's folder in the list of runs.
+  const Outcome renamed = run({"rename", "--text-file", "-f", "[NAME]-x[EXT]", named});
+  ASSERT_EQ(renamed.status, 0) << renamed.err;
+  const std::string companion = readFile(dir.path() / folder / "p\a\t-x.exif.txt");
+  EXPECT_NE(companion.find("File Name: p\\x07\\x09.jpg\r\n"), std::string::npos) << companion;
+  EXPECT_TRUE(clean(companion));
+  const Outcome runs = run({"undo", "--list"});
+  EXPECT_NE(runs.out.find(dir.pathOf(shownFolder)), std::string::npos) << runs.out;
+  EXPECT_TRUE(clean(runs.out)) << runs.out;
+}
+
 TEST_F(Cli, UnknownCommandIsNamedWithTheCommandsThereAre) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"bogus"}, {"--color", "never", "bogus", "x"}}) {
     SCOPED_TRACE(args.size());
