@@ -10,6 +10,7 @@
 #include "cli/platform_files.hpp"
 #include "metadata/image_reader.hpp"
 #include "metadata/paths.hpp"
+#include "metadata/text.hpp"
 #include "naming/batch_rename.hpp"
 #include "naming/file_list.hpp"
 #include "naming/format.hpp"
@@ -20,7 +21,12 @@
 namespace cli {
 
 void complain(const std::string& message) {
-  std::fprintf(stderr, "quillmark-cli: %s\n", message.c_str());
+  std::fprintf(stderr, "quillmark-cli: %s\n", meta::printablePath(message).c_str());
+}
+
+void finishLog(TerminalSink& log) {
+  if (log.finish() || log.error() == EPIPE) return;
+  complain(std::string("cannot write the log to standard output: ") + std::strerror(log.error()));
 }
 
 namespace {
@@ -33,13 +39,13 @@ void configure(naming::TNaming& naming, const NamingOptions& options) {
   naming.DigitText = [digits] { return digits; };
 }
 
-int finishOutput(const TerminalSink& sink) {
-  std::fflush(stdout);
-  if (!sink.good()) {
-    complain("cannot write to standard output");
-    return kExitFailure;
-  }
-  return kExitOk;
+// The output is what the command was for: one that could not be written
+// all is a failure. A reader that went away on purpose ("report DIR | head")
+// needs no message.
+int finishOutput(TerminalSink& sink) {
+  if (sink.finish()) return kExitOk;
+  if (sink.error() != EPIPE) complain(std::string("cannot write to standard output: ") + std::strerror(sink.error()));
+  return kExitFailure;
 }
 
 // Says "FILE: REASON" on standard error when there is a reason.
@@ -51,9 +57,19 @@ bool cannotOpen(const std::string& file, const std::string& reason) {
 
 // Why the preview of `file` must not be written to `out`, or "" when it may:
 // never over the photo itself (under any of its names) nor over anything but
-// a regular file, and over a regular file only with `force`.
-std::string outputProblem(const std::string& file, const std::string& out, bool force) {
+// a regular file, and over a regular file only with `force`. A link is never
+// replaced itself: `target` is set to the regular file it leads to, which is
+// replaced instead, or to `out`.
+std::string outputProblem(const std::string& file, const std::string& out, bool force, std::string& target) {
+  target = out;
   const PathKind there = kindOf(out);
+  if (isSymbolicLink(out)) {
+    if (there == PathKind::Missing) return out + " is a symbolic link to nothing; it is not replaced";
+    if (there != PathKind::RegularFile)
+      return out + " is a symbolic link to something other than a regular file; it is not replaced";
+    target = linkTarget(out);
+    if (target.empty()) return out + " is a symbolic link that cannot be followed to its file; it is not replaced";
+  }
   if (there == PathKind::Missing) return {};  // creating it tells the rest
   if (sameFile(file, out)) return out + " is the photo " + file + " itself; it is not replaced by its preview";
   if (there != PathKind::RegularFile) return out + " exists and is not a regular file; it is not replaced";
@@ -80,7 +96,8 @@ std::vector<std::string> photosOf(const std::vector<std::string>& paths, size_t&
 
 // Several files are told apart by a header line before each one's text.
 void writeHeader(naming::OutputSink& sink, const std::string& path, bool several) {
-  if (several) naming::WriteLine(sink, "======== " + path, naming::styleOf(true, false, 8, naming::kBlack));
+  if (several)
+    naming::WriteLine(sink, "======== " + meta::printablePath(path), naming::styleOf(true, false, 8, naming::kBlack));
 }
 
 }  // namespace
@@ -103,6 +120,7 @@ int runReport(const std::vector<std::string>& paths, bool json) {
       array.push_back(reportJson(photo, img));
       continue;
     }
+    if (!sink.good()) break;  // no one reads the rest
     writeHeader(sink, photo, several);
     report::ShowReportPane(sink, img, {});
   }
@@ -134,6 +152,7 @@ int runPreview(const std::vector<std::string>& paths, const NamingOptions& optio
       array.push_back(previewJson(photo, naming));
       continue;
     }
+    if (!sink.good()) break;  // no one reads the rest
     writeHeader(sink, photo, several);
     report::ShowNamePane(sink, naming, options.textFile);
   }
@@ -167,7 +186,8 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   configure(naming, options);
 
   // Each line of the log reaches the output at once, so that a run stopped
-  // by force still shows every move it made.
+  // by force still shows every move it made. A log that cannot be written
+  // (its reader gone, a full disk) stops being written; the run goes on.
   TerminalMode mode = detectMode(stdout, colour, true);
   mode.flushLines = true;
   TerminalSink terminal(stdout, mode);
@@ -208,7 +228,7 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   }
   if (!outcome.journalProblem.empty())
     complain("the undo journal cannot be written, the run stopped before its next change: " + outcome.journalProblem);
-  if (finishOutput(terminal) != kExitOk) return kExitFailure;
+  finishLog(terminal);
   return outcome.failed == 0 && outcome.companionFailed == 0 && unread.empty() && !outcome.stopped ? kExitOk
                                                                                                        : kExitFailure;
 }
@@ -226,9 +246,10 @@ int runThumbnail(const std::string& file, const std::string& out, bool force) {
     complain(file + ": the embedded preview is not a JPEG picture; nothing is written");
     return kExitFailure;
   }
-  std::string problem = outputProblem(file, out, force);
-  const bool replace = force && kindOf(out) == PathKind::RegularFile;
-  if (!problem.empty() || !(replace ? replaceFile(out, bytes, problem) : writeNewFile(out, bytes, problem))) {
+  std::string target;
+  std::string problem = outputProblem(file, out, force, target);
+  const bool replace = force && kindOf(target) == PathKind::RegularFile;
+  if (!problem.empty() || !(replace ? replaceFile(target, bytes, problem) : writeNewFile(target, bytes, problem))) {
     complain(problem);
     return kExitFailure;
   }

@@ -1,7 +1,8 @@
 #pragma once
 // The commands of quillmark-cli. Each returns the process exit status:
 // 0 success, 1 failure (a file not renamed, a path that cannot be read, no
-// preview, a write that failed or refused).
+// preview, a write that failed or refused; the log of a run that changes
+// files is not counted).
 #include <string>
 #include <vector>
 
@@ -33,7 +34,14 @@ int runFormats();
 // Lists the journaled runs, or undoes one (the last one when `id` is empty).
 int runUndo(const std::string& id, bool list, bool forget, bool dryRun, ColourChoice colour);
 
-// "quillmark-cli: " + message on standard error.
+// "quillmark-cli: " + message on standard error, made printable as a path
+// is (the paths in it may hold any byte).
 void complain(const std::string& message);
+
+// Ends the log of a run that changes files. A log that could not be written
+// is said on standard error, unless its reader went away (a closed pipe, as
+// in "rename DIR | head"); either way the run's exit status tells only what
+// the run did.
+void finishLog(TerminalSink& log);
 
 }  // namespace cli

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "metadata/text.hpp"
 #include "naming/format.hpp"
 
 namespace cli {
@@ -10,38 +11,6 @@ namespace cli {
 using json = nlohmann::ordered_json;
 
 namespace {
-
-// True when `s` is well-formed UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool isUtf8(std::string_view s) {
-  size_t i = 0;
-  while (i < s.size()) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t extra = 0;
-    unsigned min = 0, cp = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c <= 0xDF) {
-      extra = 1, min = 0x80, cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      extra = 2, min = 0x800, cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      extra = 3, min = 0x10000, cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + extra >= s.size()) return false;
-    for (size_t k = 1; k <= extra; ++k) {
-      const unsigned char d = static_cast<unsigned char>(s[i + k]);
-      if ((d & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (d & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
 
 void appendUtf8(std::string& out, unsigned cp) {
   if (cp < 0x80) {
@@ -170,7 +139,7 @@ json sectionsJson(meta::TimgData& img) {
 }  // namespace
 
 json jsonText(std::string_view bytes) {
-  if (isUtf8(bytes)) return std::string(bytes);
+  if (meta::isUtf8(bytes)) return std::string(bytes);
   return json{{"bytes", hexOf(bytes)}, {"text", fromWindows1252(bytes)}};
 }
 

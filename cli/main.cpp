@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "cli/commands.hpp"
+#include "metadata/text.hpp"
 #include "naming/format.hpp"
 
 namespace {
@@ -31,8 +33,9 @@ void addNamingOptions(CLI::App& command, cli::NamingOptions& options) {
 // CLI11's own checks would call such a path missing.
 std::string namedPath(const std::string& path, bool fileOnly) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? path + ": " + std::strerror(ENOENT) : "";
-  if (fileOnly && S_ISDIR(st.st_mode)) return path + " is a folder, not a file";
+  if (::stat(path.c_str(), &st) != 0)
+    return errno == ENOENT ? meta::printablePath(path) + ": " + std::strerror(ENOENT) : "";
+  if (fileOnly && S_ISDIR(st.st_mode)) return meta::printablePath(path) + " is a folder, not a file";
   return {};
 }
 
@@ -63,6 +66,11 @@ int complainOfCommand(const CLI::App& app, const std::string& word) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if !defined(_WIN32)
+  // A reader that goes away (a pipe into "head") must not kill a run half
+  // way: a write then fails with EPIPE, and the run goes on without its log.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   CLI::App app{"Renames JPEG and TIFF photos from the metadata stored inside them.", "quillmark-cli"};
   app.set_version_flag("--version", std::string("quillmark-cli ") + QUILLMARK_VERSION);
   app.require_subcommand(1);

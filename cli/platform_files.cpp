@@ -114,6 +114,17 @@ PathKind kindOf(const std::string& path) {
   return fs::is_regular_file(st) ? PathKind::RegularFile : PathKind::Other;
 }
 
+bool isSymbolicLink(const std::string& path) {
+  std::error_code ec;
+  return fs::is_symlink(fs::symlink_status(fs::path(path), ec));
+}
+
+std::string linkTarget(const std::string& path) {
+  std::error_code ec;
+  const fs::path target = fs::canonical(fs::path(path), ec);
+  return ec ? std::string() : target.string();
+}
+
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
   return fs::equivalent(fs::path(a), fs::path(b), ec) && !ec;

@@ -15,7 +15,13 @@ bool writeNewFile(const std::string& path, const std::string& bytes, std::string
 bool replaceFile(const std::string& path, const std::string& bytes, std::string& problem);
 
 enum class PathKind { Missing, RegularFile, Other };
+// What `path` reaches, links followed.
 PathKind kindOf(const std::string& path);
+// True when `path` itself is a symbolic link.
+bool isSymbolicLink(const std::string& path);
+// The path of what the link `path` leads to, with every link resolved; empty
+// when it cannot be followed to an existing file.
+std::string linkTarget(const std::string& path);
 // True when both names reach the same file (same device and inode).
 bool sameFile(const std::string& a, const std::string& b);
 // True when what is written to `out` is thrown away (the null device).

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 namespace cli {
@@ -51,8 +52,27 @@ std::string ansiParameters(const naming::TextStyle& style) {
   return p;
 }
 
+void TerminalSink::noteFailure() {
+  if (failed_) return;
+  failed_ = true;
+  error_ = errno ? errno : EIO;
+}
+
 void TerminalSink::put(const std::string& bytes) {
-  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), out_);
+  if (failed_ || bytes.empty()) return;
+  errno = 0;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), out_) != bytes.size() || std::ferror(out_)) noteFailure();
+}
+
+void TerminalSink::flush() {
+  if (failed_) return;
+  errno = 0;
+  if (std::fflush(out_) != 0 || std::ferror(out_)) noteFailure();
+}
+
+bool TerminalSink::finish() {
+  flush();
+  return good();
 }
 
 void TerminalSink::WriteRich(const std::string& text, const naming::TextStyle& style) {
@@ -68,7 +88,7 @@ void TerminalSink::WriteRich(const std::string& text, const naming::TextStyle& s
     plain += static_cast<char>(c);
   }
   putStyled(plain, style);
-  if (mode_.flushLines && plain.find('\n') != std::string::npos) std::fflush(out_);
+  if (mode_.flushLines && plain.find('\n') != std::string::npos) flush();
 }
 
 void TerminalSink::putStyled(const std::string& plain, const naming::TextStyle& style) {
@@ -93,6 +113,6 @@ void TerminalSink::putStyled(const std::string& plain, const naming::TextStyle& 
   }
 }
 
-bool TerminalSink::good() const { return std::ferror(out_) == 0; }
+bool TerminalSink::good() const { return !failed_ && std::ferror(out_) == 0; }
 
 }  // namespace cli

@@ -26,16 +26,26 @@ TerminalMode detectMode(std::FILE* out, ColourChoice choice, bool lineFeedOnly);
 class TerminalSink final : public naming::OutputSink {
  public:
   TerminalSink(std::FILE* out, TerminalMode mode) : out_(out), mode_(mode) {}
+  // After the first write that fails (a reader that went away, a full
+  // disk), nothing more is written: the work that writes goes on.
   void WriteRich(const std::string& text, const naming::TextStyle& style) override;
+  // Writes out what the stream still holds; false when anything could not be written.
+  bool finish();
   // False when anything could not be written.
   bool good() const;
+  // The system's error code of the first write that failed, or 0.
+  int error() const { return error_; }
 
  private:
   void put(const std::string& bytes);
   void putStyled(const std::string& plain, const naming::TextStyle& style);
+  void flush();
+  void noteFailure();
   std::FILE* out_;
   TerminalMode mode_;
   std::string plain_;  // the piece being written, as it goes out
+  bool failed_ = false;
+  int error_ = 0;
 };
 
 // The SGR parameters of a style ("1;32"), empty for plain black text.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/commands.hpp"
+#include "metadata/text.hpp"
 #include "naming/file_system.hpp"
 #include "naming/journal.hpp"
 #include "naming/undo.hpp"
@@ -20,7 +21,7 @@ const char* statusOf(const naming::RunRecord& run) {
 void listRuns(const std::vector<naming::RunRecord>& runs) {
   for (const naming::RunRecord& run : runs) {
     const std::vector<std::string> folders = run.folders();
-    std::string where = folders.empty() ? std::string("-") : folders.front();
+    std::string where = folders.empty() ? std::string("-") : meta::printablePath(folders.front());
     if (folders.size() > 1) where += " (+" + std::to_string(folders.size() - 1) + " more folders)";
     const size_t kept = run.keptFiles();
     const std::string keptText = kept ? "  " + std::to_string(kept) + " files set aside" : std::string();
@@ -95,8 +96,7 @@ int runUndo(const std::string& id, bool list, bool forget, bool dryRun, ColourCh
                               std::to_string(outcome.removed) + (dryRun ? " to remove, " : " removed, ") +
                               std::to_string(outcome.skipped) + " not undone";
   naming::WriteLine(log, summary, naming::styleOf(true, false, 8, naming::kBlack));
-  std::fflush(stdout);
-  if (!log.good()) return kExitFailure;
+  finishLog(log);
   return outcome.complete() ? kExitOk : kExitFailure;
 }
 

@@ -5,6 +5,7 @@
 #include "metadata/image_reader.hpp"
 #include "metadata/locale.hpp"
 #include "metadata/paths.hpp"
+#include "metadata/text.hpp"
 
 namespace meta {
 
@@ -75,7 +76,7 @@ std::string kilobytes(int64_t bytes) { return std::to_string(bytes / 1024) + "k"
 std::string TImageInfo::LongSummary() const {
   if (!Owner || !Owner->HasExif()) return {};
   const std::string crlf = "\r\n";
-  const std::string fileName = fileNameOf(Owner->SourcePath);
+  const std::string fileName = printablePath(fileNameOf(Owner->SourcePath));
   if (Owner->StatusText != "<none>") return "File Name: " + fileName + crlf + "Exif Error: " + Owner->StatusText;
 
   std::string s = "File Name: " + fileName;
@@ -99,7 +100,7 @@ std::string TImageInfo::LongSummary() const {
 
 std::string TImageInfo::ShortSummary() const {
   if (!Owner || !Owner->HasExif()) return {};
-  const std::string fileName = fileNameOf(Owner->SourcePath);
+  const std::string fileName = printablePath(fileNameOf(Owner->SourcePath));
   if (Owner->StatusText != "<none>") return fileName + " Exif Error: " + Owner->StatusText;
   return fileName + " " + kilobytes(Owner->FileBytes) + " " + DateTimeText.substr(0, 10) + " " +
          std::to_string(Width) + "w " + std::to_string(Height) + "h " + ((FlashValue & 1) ? " Flash" : "");

@@ -13,7 +13,9 @@
 
 #if !defined(_WIN32)
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #if defined(__linux__)
 #include <sys/vfs.h>
 #endif
@@ -234,15 +236,15 @@ bool alreadyFull(const std::string& path) {
 }
 
 #if !defined(_WIN32)
-// The device of an open folder whose file system gives, in its listing, the
-// inode number that examining the entry would give, with the folder's device
-// (the local file systems of Linux); none for others (an overlay, a network
-// volume), whose entries must be examined one by one.
-std::optional<uint64_t> trustedListingDevice(int fd) {
+// The device of an open folder (`st`, its examination) whose file system
+// gives, in its listing, the inode number that examining the entry would
+// give, with the folder's device (the local file systems of Linux); none for
+// others (an overlay, a network volume), whose entries must be examined one
+// by one.
+std::optional<uint64_t> trustedListingDevice(int fd, const struct stat& st) {
 #if defined(__linux__)
   struct statfs fsInfo {};
-  struct stat st {};
-  if (::fstatfs(fd, &fsInfo) != 0 || ::fstat(fd, &st) != 0) return std::nullopt;
+  if (::fstatfs(fd, &fsInfo) != 0) return std::nullopt;
   switch (static_cast<unsigned long>(fsInfo.f_type)) {
     case 0xEF53:      // ext2, ext3, ext4
     case 0x58465342:  // xfs
@@ -254,6 +256,7 @@ std::optional<uint64_t> trustedListingDevice(int fd) {
   }
 #else
   (void)fd;
+  (void)st;
   return std::nullopt;
 #endif
 }
@@ -298,48 +301,98 @@ struct SortedNames {
 };
 #endif
 
+#if !defined(_WIN32)
+// What the entry `name` of the open folder `fd` is, examined without
+// following a link first (`knownLink`: the listing says it is one). A link is
+// then followed, as opening it would, to tell a photo reached through it; a
+// link that leads to a folder gives a folder with `link` set.
+Found examineEntry(int fd, const char* name, bool knownLink, bool& link) {
+  struct stat st;
+  link = knownLink;
+  if (!knownLink) {
+    if (::fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      Found f;
+      f.missing = errno == ENOENT;
+      f.problem = std::strerror(errno);
+      return f;
+    }
+    if (!S_ISLNK(st.st_mode)) return foundOf(st);
+    link = true;
+  }
+  if (::fstatat(fd, name, &st, 0) != 0) {
+    Found f;
+    f.missing = errno == ENOENT;
+    f.problem = std::strerror(errno);
+    return f;
+  }
+  return foundOf(st);
+}
+#endif
+
 // The entries of a folder in name order (the order of the disk's listing
 // varies between file systems, and running numbers should follow the
 // photos' names), each examined relative to the open folder, appended to
-// `entries`. False, with `problem`, when it cannot be listed.
-bool listFolder(const std::string& full, std::vector<Listed>& entries, std::string& problem) {
+// `entries`. A link to a folder among them is left out: a walk stays in the
+// tree it was given. `followLink`: `full` may itself be a link (a path the
+// caller named); a folder met in a walk is opened only as the folder it was
+// listed as. A folder already in `entered` (the same device and inode: a
+// bind mount, a loop) is not listed again. False, with `problem`, when it
+// cannot be listed.
+bool listFolder(const std::string& full, bool followLink, std::unordered_set<FileId, FileIdHash>& entered,
+                std::vector<Listed>& entries, std::string& problem) {
 #if defined(_WIN32)
+  (void)followLink;
+  (void)entered;  // a folder's identity is not known here; links are left out instead
   std::error_code ec;
+  const size_t first = entries.size();
   std::filesystem::directory_iterator it(std::filesystem::path(full), ec), end;
   for (; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    if (it->is_symlink(kind) && it->is_directory(kind)) continue;
     const std::string p = it->path().string();
     entries.push_back({p, inspect(p)});
   }
   if (ec) problem = ec.message();
-  std::sort(entries.begin(), entries.end(), [](const Listed& a, const Listed& b) { return a.path < b.path; });
+  std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first), entries.end(),
+            [](const Listed& a, const Listed& b) { return a.path < b.path; });
   return !ec;
 #else
-  DIR* dir = ::opendir(full.c_str());
+  const int opened = ::open(full.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
+  struct stat self {};
+  if (opened < 0 || ::fstat(opened, &self) != 0) {
+    problem = std::strerror(errno);
+    if (opened >= 0) ::close(opened);
+    return false;
+  }
+  if (!entered.insert(FileId{static_cast<uint64_t>(self.st_dev), static_cast<uint64_t>(self.st_ino)}).second) {
+    ::close(opened);
+    return true;
+  }
+  DIR* dir = ::fdopendir(opened);
   if (!dir) {
     problem = std::strerror(errno);
+    ::close(opened);
     return false;
   }
   const std::string prefix = full.back() == '/' ? full : full + '/';
   SortedNames names;
   const int error = names.read(dir);
   const int fd = ::dirfd(dir);
-  const std::optional<uint64_t> device = trustedListingDevice(fd);
+  const std::optional<uint64_t> device = trustedListingDevice(fd, self);
   roomFor(entries, names.names.size());
   for (const SortedNames::Name& name : names.names) {
     Listed entry{prefix, {}};
-    entry.path += names.nameOf(name);
-    struct stat st;
     if (name.type == DT_REG && device) {
       // A regular file (never a link) of a volume whose listing gives the
       // real inode numbers: no need to examine it.
       entry.found.kind = Kind::File;
       entry.found.id = FileId{*device, name.inode};
-    } else if (::fstatat(fd, names.text.c_str() + name.at, &st, 0) == 0) {  // links followed, as an open would
-      entry.found = foundOf(st);
     } else {
-      entry.found.missing = errno == ENOENT;
-      entry.found.problem = std::strerror(errno);
+      bool link = false;
+      entry.found = examineEntry(fd, names.text.c_str() + name.at, name.type == DT_LNK, link);
+      if (link && entry.found.kind == Kind::Folder) continue;
     }
+    entry.path += names.nameOf(name);
     entries.push_back(std::move(entry));
   }
   ::closedir(dir);
@@ -355,7 +408,7 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
   m.resolveIds();
   m.ensureIndex();
   std::vector<PathProblem> problems;
-  std::unordered_set<FileId, FileIdHash> foldersEntered;  // link cycles
+  std::unordered_set<FileId, FileIdHash> foldersEntered;  // each folder listed once
   m.reserve(paths.size());
 
   // Gives `full` to the list, a folder's entries to `walk`. `given`: a path
@@ -366,10 +419,12 @@ std::vector<PathProblem> FileList::AddFiles(std::vector<std::string> paths) {
     if (found.kind == Kind::Missing && (given || !found.missing)) problems.push_back({full, found.problem});
     if (found.kind == Kind::Other && given) problems.push_back({full, "not a regular file"});
     if (found.kind == Kind::Folder) {
+#if defined(_WIN32)
       if (found.id && !foldersEntered.insert(*found.id).second) return;
+#endif
       const size_t before = walk.size();
       std::string problem;
-      if (!listFolder(full, walk, problem)) problems.push_back({full, problem});
+      if (!listFolder(full, given, foldersEntered, walk, problem)) problems.push_back({full, problem});
       m.reserve(walk.size() - before);
     } else if (found.kind == Kind::File && hasAcceptedExtension(full)) {
       if (found.id && m.fileIds.count(*found.id)) return;  // the same file under another name

@@ -30,10 +30,12 @@ class FileList {
   FileList(const FileList&) = delete;
   FileList& operator=(const FileList&) = delete;
 
-  // Files and folders: breadth-first folder walk (each folder entered once),
-  // accepted extensions only, no duplicates (same path, or same device and
-  // inode). O(N log N) in the number of paths. Files of other kinds are
-  // skipped in silence; what could not be examined or listed is returned.
+  // Files and folders: breadth-first folder walk (each folder entered once,
+  // whatever names reach it), accepted extensions only, no duplicates (same
+  // path, or same device and inode). A walk does not follow a link to a
+  // folder; a path given here may be a link. O(N log N) in the number of
+  // paths. Files of other kinds are skipped in silence; what could not be
+  // examined or listed is returned.
   std::vector<PathProblem> AddFiles(std::vector<std::string> paths);
 
   const std::vector<std::string>& paths() const;  // in list order

@@ -1,5 +1,6 @@
 #include "naming/naming.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -68,6 +69,40 @@ std::string asNamePart(std::string text) {
     if (refused) c = '_';
   }
   return text;
+}
+
+// Follows a composed name as it is written, to tell whether the path
+// component being written holds nothing but dots so far (or nothing at all):
+// a value that starts there with a dot would make the component ".", ".." or
+// a hidden name.
+class ComponentStart {
+ public:
+  bool onlyDots() const { return onlyDots_; }
+  void follow(std::string_view text) {
+    for (char c : text) {
+      if (meta::isPathSeparator(c))
+        onlyDots_ = true;
+      else if (c != '.')
+        onlyDots_ = false;
+    }
+  }
+  void afterNumber() { onlyDots_ = false; }
+
+ private:
+  bool onlyDots_ = true;  // the folder before the name ends with a separator
+};
+
+// `value` was appended to `name` at `at`, where a path component holds only
+// dots so far. A text from the metadata gives up its leading dots there; the
+// photo's own name keeps a leading dot (a hidden photo stays hidden) but
+// never stands alone as "." or "..". The user's texts are the user's choice.
+void guardComponentStart(std::string& name, size_t at, ValueSource source) {
+  if (source == ValueSource::Metadata) {
+    for (size_t i = at; i < name.size() && name[i] == '.'; ++i) name[i] = '_';
+  } else if (source == ValueSource::FileName && at < name.size() &&
+             name.find_first_not_of('.', at) == std::string::npos) {
+    std::fill(name.begin() + static_cast<std::ptrdiff_t>(at), name.end(), '_');
+  }
 }
 
 // `path` with its extension replaced by `extension`, written over `out`.
@@ -251,17 +286,26 @@ bool TNaming::fillTemplate(NameTemplate& name, const std::string& path) const {
   name.sourceExtension.assign(meta::extensionIn(path));
   name.digits = DigitCount();
   bool complete = true;
+  ComponentStart component;
   for (int32_t i = 0; i < Format.ItemCount; ++i) {
     const int32_t item = Format.Items[static_cast<size_t>(i)];
     if (item <= 0) {
-      name.last() += Format.Literals.at(static_cast<size_t>(-static_cast<int64_t>(item)));
+      const std::string& literal = Format.Literals.at(static_cast<size_t>(-static_cast<int64_t>(item)));
+      name.last() += literal;
+      component.follow(literal);
     } else if (item == kNumberCode) {
       name.addPiece();
+      component.afterNumber();
     } else {
       const int row = ElementRowOf(item);
+      const FormatElement& element = FormatElementTable[static_cast<size_t>(row)];
       const std::string& value = ElementValues[static_cast<size_t>(row)];
-      if (value.empty() && !FormatElementTable[static_cast<size_t>(row)].Optional) complete = false;
-      name.last() += value;
+      if (value.empty() && !element.Optional) complete = false;
+      std::string& last = name.last();
+      const size_t at = last.size();
+      last += value;
+      if (component.onlyDots()) guardComponentStart(last, at, element.Source);
+      component.follow(std::string_view(last).substr(at));
     }
   }
   return complete;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "metadata/paths.hpp"
+#include "metadata/text.hpp"
 #include "naming/format.hpp"
 
 namespace report {
@@ -34,8 +35,12 @@ void writeElementRow(OutputSink& reNom, const naming::FormatElement& element, co
   const TextStyle slanted = styleOf(false, true, 10, naming::kBlack);
   reNom.WriteRich(paddedKeyword(element.Keyword), keyword);
   reNom.WriteRich("= '", plain);
-  // The running number exists only while a name is being composed.
-  reNom.WriteRich(element.ElementCode == naming::kNumberCode ? std::string("?????") : value, strong);
+  // The running number exists only while a name is being composed; the
+  // file's own name may hold any byte.
+  const std::string shown = element.ElementCode == naming::kNumberCode  ? std::string("?????")
+                            : element.Source == naming::ValueSource::FileName ? meta::printablePath(value)
+                                                                              : value;
+  reNom.WriteRich(shown, strong);
   reNom.WriteRich("'  ", plain);
   WriteLine(reNom, std::string("(") + element.Description + ")", slanted);
 }
@@ -89,14 +94,14 @@ void ShowNamePane(OutputSink& reNom, const naming::TNaming& state, bool withText
 
   WriteLine(reNom, "Nouveau nom du fichier: ", label);
   if (state.NameComplete)
-    WriteLine(reNom, "\t" + meta::fileNameOf(state.NewPath), name);
+    WriteLine(reNom, "\t" + meta::printablePath(meta::fileNameOf(state.NewPath)), name);
   else
     WriteLine(reNom, "\tNe peut être renommé par manque d'information", missing);
 
   if (withTextFile) {
     WriteLine(reNom, "Fichier texte associé: ", label);
     if (state.NameComplete)
-      WriteLine(reNom, "\t" + meta::fileNameOf(state.NewTextPath), name);
+      WriteLine(reNom, "\t" + meta::printablePath(meta::fileNameOf(state.NewTextPath)), name);
     else
       WriteLine(reNom, "\tNe peut être créé par manque d'information", missing);
   }

@@ -473,6 +473,96 @@ TEST_F(Cli, ThumbnailWritesTheEmbeddedPreviewAndNeverOverwritesUnasked) {
   EXPECT_EQ(names, (std::vector<std::string>{"out.jpg", "with.jpg", "without.jpg"}));
 }
 
+// An output path that is a symbolic link is never replaced itself: the
+// preview goes through it into a regular file, and any other link is refused.
+TEST_F(Cli, ThumbnailWritesThroughALinkOrRefusesIt) {
+  const std::string preview = qmtest::encodeJpeg(16, 8, 10, 200, 10);
+  struct Case {
+    const char* why;
+    std::string target;  // what the link "out.jpg" leads to
+    bool force;
+    int status;
+    std::string said;  // in the message on standard error
+  };
+  const std::vector<Case> cases = {
+      {"to a regular file, replaced", "old.jpg", true, 0, ""},
+      {"through two links", "hop.jpg", true, 0, ""},
+      {"to a regular file, without --force", "old.jpg", false, 1, "--force"},
+      {"to a FIFO", "pipe.jpg", true, 1, "out.jpg is a symbolic link to something other than a regular file"},
+      {"to a device", "/dev/null", true, 1, "out.jpg is a symbolic link to something other than a regular file"},
+      {"to a folder", "folder", true, 1, "out.jpg is a symbolic link to something other than a regular file"},
+      {"to nothing", "gone.jpg", true, 1, "out.jpg is a symbolic link to nothing"},
+      {"to the photo", "with.jpg", true, 1, "is the photo with.jpg itself"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    qmtest::TempDir folder;
+    folder.writeFile("with.jpg", photoWithPreview(preview));
+    folder.writeFile("old.jpg", "old");
+    fs::create_symlink("old.jpg", folder.path() / "hop.jpg");
+    fs::create_directory(folder.path() / "folder");
+    ASSERT_EQ(::mkfifo(folder.pathOf("pipe.jpg").c_str(), 0644), 0);
+    fs::create_symlink(c.target, folder.path() / "out.jpg");
+    std::vector<std::string> args = {"thumbnail", "with.jpg", "-o", "out.jpg"};
+    if (c.force) args.push_back("--force");
+    const Outcome r = cli(args, folder.path());
+    EXPECT_EQ(r.status, c.status) << r.err;
+    if (!c.said.empty()) {
+      EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    }
+    // The link itself stays as it was, whatever happened through it.
+    std::error_code ec;
+    EXPECT_EQ(fs::read_symlink(folder.path() / "out.jpg", ec), c.target) << "the link was replaced";
+    EXPECT_TRUE(readFile(folder.path() / "old.jpg") == (c.status == 0 ? preview : "old"));
+    EXPECT_TRUE(fs::is_fifo(folder.path() / "pipe.jpg"));
+    EXPECT_TRUE(readFile(folder.path() / "with.jpg") == photoWithPreview(preview));
+    EXPECT_FALSE(fs::exists(folder.path() / "gone.jpg"));
+  }
+}
+
+// File names that hold control characters reach the output, the messages
+// and the companion files escaped, never raw.
+TEST_F(Cli, ControlCharactersInNamesAreShownEscaped) {
+  const std::string folder = "album\x1b[2J", named = folder + "/p\a\t.jpg";
+  const std::string shownFolder = "album\\x1b[2J", shownPhoto = shownFolder + "/p\\x07\\x09.jpg";
+  fs::create_directory(dir.path() / folder);
+  photo(named);
+  photo(folder + "/q.jpg");
+  auto clean = [](const std::string& text) {
+    return text.find_first_of("\x1b\x07") == std::string::npos && text.find("\t.jpg") == std::string::npos;
+  };
+  struct Case {
+    const char* why;
+    std::vector<std::string> args;
+    std::string shown;     // in the output
+    std::string message;   // on standard error
+  };
+  const std::vector<Case> cases = {
+      {"preview header and name", {"preview", folder}, "======== " + dir.pathOf(shownPhoto) + "\n", ""},
+      {"preview element", {"preview", named}, "NAME        = 'p\\x07\\x09'", ""},
+      {"report summary", {"report", named}, "File Name: p\\x07\\x09.jpg\r\n", ""},
+      {"message", {"thumbnail", named, "-o", "out.jpg"}, "", "quillmark-cli: " + shownPhoto + ": no embedded preview"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    const Outcome r = run(c.args);
+    EXPECT_TRUE(clean(r.out)) << r.out;
+    EXPECT_TRUE(clean(r.err)) << r.err;
+    EXPECT_NE(r.out.find(c.shown), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+
+  // The companion file written by a run, and the run's folder in the list of runs.
+  const Outcome renamed = run({"rename", "--text-file", "-f", "[NAME]-x[EXT]", named});
+  ASSERT_EQ(renamed.status, 0) << renamed.err;
+  const std::string companion = readFile(dir.path() / folder / "p\a\t-x.exif.txt");
+  EXPECT_NE(companion.find("File Name: p\\x07\\x09.jpg\r\n"), std::string::npos) << companion;
+  EXPECT_TRUE(clean(companion));
+  const Outcome runs = run({"undo", "--list"});
+  EXPECT_NE(runs.out.find(dir.pathOf(shownFolder)), std::string::npos) << runs.out;
+  EXPECT_TRUE(clean(runs.out)) << runs.out;
+}
+
 TEST_F(Cli, UnknownCommandIsNamedWithTheCommandsThereAre) {
   for (const std::vector<std::string>& args : {std::vector<std::string>{"bogus"}, {"--color", "never", "bogus", "x"}}) {
     SCOPED_TRACE(args.size());
@@ -582,6 +672,53 @@ TEST_F(Cli, RenameKilledMidwayHasLoggedEveryMoveItMade) {
   ASSERT_LT(done, kPhotos) << "the run was to stop at a full pipe";
   // The move that was under way when the run was killed may be unlogged.
   EXPECT_LE(done, logged + 1) << log;
+}
+
+// A log that cannot be written (its reader gone, a full disk) neither stops
+// nor kills a run: every photo is renamed, and the exit status says how the
+// renames went.
+TEST_F(Cli, RenameGoesOnWhenTheLogCannotBeWritten) {
+  struct Case {
+    const char* why;
+    bool closedPipe;  // else the full device
+    bool blocked;  // the new name of one photo is taken by a folder
+    int status;
+    std::string said;
+  };
+  const std::vector<Case> cases = {
+      {"reader gone", true, false, 0, ""},
+      {"reader gone, one photo not renamed", true, true, 1, ""},
+      {"disk full", false, false, 0, "quillmark-cli: cannot write the log to standard output: No space left on device\n"},
+  };
+  constexpr int kPhotos = 40;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    qmtest::TempDir folder;
+    for (int i = 0; i < kPhotos; ++i)
+      folder.writeFile("p" + std::to_string(100 + i) + ".jpg", qmtest::photoWithDate("2004:06:12 14:30:05"));
+    if (c.blocked) fs::create_directory(folder.path() / "p100-moved.jpg");
+    int out = -1;
+    if (c.closedPipe) {
+      int ends[2];
+      ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+      ::close(ends[0]);
+      out = ends[1];
+    } else {
+      out = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+      if (out < 0) GTEST_SKIP() << "no /dev/full here";
+    }
+    const fs::path errFile = folder.path() / ".stderr";
+    const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int status = waitFor(spawn({"rename", "-f", "[NAME]-moved[EXT]", "."}, folder.path(), out, err, false));
+    ::close(out);
+    ::close(err);
+    EXPECT_EQ(status, c.status) << "-1: ended by a signal";
+    EXPECT_EQ(readFile(errFile), c.said);
+    int moved = 0;
+    for (const auto& e : fs::directory_iterator(folder.path()))
+      moved += e.is_regular_file() && e.path().string().ends_with("-moved.jpg");
+    EXPECT_EQ(moved, kPhotos - (c.blocked ? 1 : 0));
+  }
 }
 
 TEST_F(Cli, ThumbnailNeverReplacesItsPhotoNorASpecialFile) {

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -135,6 +138,68 @@ TEST(FileList, EveryFileOnce) {
   // A second addition of the same folder adds nothing.
   list.AddFiles({dir.pathOf("d")});
   EXPECT_EQ(list.size(), 3u);
+}
+
+// A walk stays in the tree it was given: a link to a folder met on the way
+// is not followed, wherever it leads; a link named by the caller is.
+TEST(FileList, WalksDoNotFollowLinksToFolders) {
+  qmtest::TempDir dir;
+  fs::create_directories(dir.path() / "2003");
+  fs::create_directories(dir.path() / "2004/trip");
+  dir.writeFile("2003/old.jpg", "o");
+  dir.writeFile("2003/kept.jpg", "k");
+  const std::string mine = dir.writeFile("2004/mine.jpg", "m");
+  const std::string trip = dir.writeFile("2004/trip/t.jpg", "t");
+  fs::create_directory_symlink("..", dir.path() / "2004/all");
+  fs::create_directory_symlink(dir.path() / "2003", dir.path() / "2004/last-year");
+  fs::create_directory_symlink("trip", dir.path() / "2004/trip-again");
+  fs::create_symlink("../2003/kept.jpg", dir.path() / "2004/linked.jpg");
+  const std::string linked = dir.pathOf("2004/linked.jpg");
+
+  struct Case {
+    const char* why;
+    std::vector<std::string> paths;
+    std::vector<std::string> listed;
+  };
+  const Case cases[] = {
+      {"links to the parent, elsewhere and inside are not entered", {dir.pathOf("2004")}, {linked, mine, trip}},
+      {"a folder named through a link is walked",
+       {dir.pathOf("2004/last-year")},
+       {dir.pathOf("2004/last-year/kept.jpg"), dir.pathOf("2004/last-year/old.jpg")}},
+      {"a photo named through a link is taken", {linked}, {linked}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    FileList list;
+    EXPECT_TRUE(list.AddFiles(c.paths).empty());
+    EXPECT_EQ(list.paths(), c.listed);
+  }
+}
+
+// A folder mounted again inside its own tree is walked once. The mount is
+// made in a child process with a mount namespace of its own, which ends with it.
+TEST(FileList, FolderMountedInsideItselfIsWalkedOnce) {
+  qmtest::TempDir dir;
+  fs::create_directories(dir.path() / "top/sub/again");
+  dir.writeFile("top/a.jpg", "a");
+  dir.writeFile("top/sub/b.jpg", "b");
+  // Said as a problem each time its folder is listed.
+  fs::create_symlink("loop", dir.path() / "top/loop");
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const std::string top = dir.pathOf("top"), again = dir.pathOf("top/sub/again");
+    if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        ::mount(top.c_str(), again.c_str(), nullptr, MS_BIND, nullptr) != 0)
+      ::_exit(77);
+    FileList list;
+    const size_t problems = list.AddFiles({top}).size();
+    ::_exit(list.size() == 2 && problems == 1 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace of our own here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the mounted folder was walked again";
 }
 
 TEST(FileList, RelativePathsAgainstTheCurrentFolder) {

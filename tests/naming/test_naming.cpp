@@ -156,10 +156,48 @@ TEST(ComposeNewName, CameraTextsStayInTheFolder) {
   n.ParseFormat("[MAKER]-[MODEL][EXT]");
   n.EvaluateFile(path);
   EXPECT_EQ(n.NewPath, dir.pathOf("_etc-.._.._escaped.jpg"));
-  // The user's own text and literals stay as typed.
+  // The user's own text and literals stay as typed; the model gives up the
+  // dots it starts the name with.
   n.ParseFormat("sub/[MODEL][EXT]");
   n.EvaluateFile(path);
-  EXPECT_EQ(n.NewPath, dir.pathOf("sub/.._.._escaped.jpg"));
+  EXPECT_EQ(n.NewPath, dir.pathOf("sub/___.._escaped.jpg"));
+}
+
+// A value from the file never makes a path component "." or "..", and a text
+// from the metadata never makes a hidden name; what the user typed stays.
+TEST(ComposeNewName, FileValuesNeverFormDotComponents) {
+  struct Case {
+    const char* why;
+    std::string format, path, maker, model, text;
+    std::string newPath;
+  };
+  const Case cases[] = {
+      {"maker '..' as a folder", "[MAKER]/[NAME][EXT]", "/p/a.jpg", "..", "", "", "/p/__/a.jpg"},
+      {"maker '.' as a folder", "[MAKER]/[NAME][EXT]", "/p/a.jpg", ".", "", "", "/p/_/a.jpg"},
+      {"maker that hides the photo", "[MAKER]-[NAME][EXT]", "/p/a.jpg", ".Canon", "", "", "/p/_Canon-a.jpg"},
+      {"maker and model that add up to '..'", "[MAKER][MODEL]/[NAME][EXT]", "/p/a.jpg", ".", ".", "",
+       "/p/_./a.jpg"},
+      {"empty maker, model '..'", "[MAKER][MODEL]/[NAME][EXT]", "/p/a.jpg", "", "..", "", "/p/__/a.jpg"},
+      {"typed dot, then the maker's", ".[MAKER]/[NAME][EXT]", "/p/a.jpg", ".", "", "", "/p/._/a.jpg"},
+      {"after a typed folder", "x/[MODEL][EXT]", "/p/a.jpg", "", ".hidden", "", "/p/x/_hidden.jpg"},
+      {"dots inside the component stay", "x[MAKER]-[NAME][EXT]", "/p/a.jpg", "..", "", "", "/p/x..-a.jpg"},
+      {"dots after a number stay", "[NUMBER][MAKER][EXT]", "/p/a.jpg", ".x", "", "", "/p/01.x.jpg"},
+      {"ordinary maker", "[MAKER]/[NAME][EXT]", "/p/a.jpg", "Canon", "", "", "/p/Canon/a.jpg"},
+      {"typed literals stay", "../.[MAKER][EXT]", "/p/a.jpg", "Canon", "", "", "/p/../.Canon.jpg"},
+      {"typed text stays", "[TEXT]/[NAME][EXT]", "/p/a.jpg", "", "", "..", "/p/../a.jpg"},
+      {"a hidden photo keeps its name", "[NAME][EXT]", "/p/.a.jpg", "", "", "", "/p/.a.jpg"},
+      {"a name of dots is no folder", "[NAME]/[IYEAR][EXT]", "/p/...jpg", "", "", "", "/p/__/2004.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    Composer k;
+    k.text = c.text;
+    std::map<int, std::string> values = exifValues();
+    values[naming::rowMAKER] = c.maker;
+    values[naming::rowMODEL] = c.model;
+    k.compose(c.format, c.path, values);
+    EXPECT_EQ(k.naming.NewPath, c.newPath);
+  }
 }
 
 TEST(ComposeNewName, RunningNumberDigits) {
