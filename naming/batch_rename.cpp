@@ -123,6 +123,10 @@ class PlanView final : public FileSystem {
   bool known_ = false, writable_ = false;
 };
 
+// A text of the log that holds paths, shown with any byte that could act on
+// a terminal or break a line escaped.
+std::string shown(std::string_view text) { return meta::printablePath(text); }
+
 // A sink that keeps the text only: a companion report made while deciding.
 struct TextSink final : OutputSink {
   std::string text;
@@ -176,7 +180,7 @@ class Batch {
       if (!outcome.journalProblem.empty()) {
         log_.WriteRich("ERREUR: ", kErrorImage);
         WriteLine(log_, "le journal d'annulation ne peut plus être écrit", kPathStrong);
-        WriteLine(log_, "\t\t" + outcome.journalProblem, kDetail10);
+        WriteLine(log_, "\t\t" + shown(outcome.journalProblem), kDetail10);
         WriteLine(log_, "\t\tle renommage s'arrête avant tout changement qui n'y serait pas inscrit", kDetail10);
       }
       WriteTitle(log_, "Renommage arrêté");
@@ -419,24 +423,24 @@ class Batch {
     switch (r.status) {
       case FileStatus::Incomplete:
         log_.WriteRich("ERREUR: ", kErrorImage);
-        WriteLine(log_, r.oldPath, kPathStrong);
+        WriteLine(log_, shown(r.oldPath), kPathStrong);
         if (plan.unreadable.empty())
           WriteLine(log_, "\t\t ne peut être renommé par manque d'information", kDetail10);
         else
-          WriteLine(log_, "\t\t ne peut être lu: " + plan.unreadable, kDetail10);
+          WriteLine(log_, "\t\t ne peut être lu: " + shown(plan.unreadable), kDetail10);
         fail(r.oldPath);
         break;
       case FileStatus::Unchanged:
         log_.WriteRich("Ok: ", kOkImage);
-        log_.WriteRich(r.oldPath, kDetail8);
+        log_.WriteRich(shown(r.oldPath), kDetail8);
         WriteLine(log_, " (Identique au nom d'origine)", kAside8);
         ++outcome.unchanged;
         actOnCompanion(plan);
         break;
       case FileStatus::NameTaken:
         log_.WriteRich("ERREUR: ", kErrorImage);
-        WriteLine(log_, r.oldPath, kPathStrong);
-        WriteLine(log_, "\t\tne peut être renommé en " + r.newPath, kDetail10);
+        WriteLine(log_, shown(r.oldPath), kPathStrong);
+        WriteLine(log_, "\t\tne peut être renommé en " + shown(r.newPath), kDetail10);
         WriteLine(log_, "\t\tLe fichier destination existe déjà", kDetail10);
         fail(r.oldPath);
         break;
@@ -444,16 +448,16 @@ class Batch {
       case FileStatus::MoveFailed:
         if (!fs_.moveFile(r.oldPath, r.newPath)) {
           log_.WriteRich("ERREUR: ", kErrorImage);
-          WriteLine(log_, r.oldPath, kPathStrong);
-          WriteLine(log_, "\t\tne peut être renommé en " + r.newPath, kDetail8);
-          WriteLine(log_, "\t\t" + fs_.lastError(), kDetail8);
+          WriteLine(log_, shown(r.oldPath), kPathStrong);
+          WriteLine(log_, "\t\tne peut être renommé en " + shown(r.newPath), kDetail8);
+          WriteLine(log_, "\t\t" + shown(fs_.lastError()), kDetail8);
           fail(r.oldPath);
           r.status = FileStatus::MoveFailed;
           deviated_ = true;
           break;
         }
         log_.WriteRich("Ok: ", kOkImage);
-        WriteLine(log_, r.oldPath + " => " + r.newPath, kDetail8);
+        WriteLine(log_, shown(r.oldPath) + " => " + shown(r.newPath), kDetail8);
         renamed_.push_back(r.newPath);
         ++outcome.renamed;
         actOnCompanion(plan);
@@ -479,7 +483,7 @@ class Batch {
           // Tried even after a failed delete: the move then refuses to replace it.
           if (fs_.moveFile(c.path, c.target)) {
             log_.WriteRich("Ok: ", kOkCompanion);
-            WriteLine(log_, c.path + " => " + c.target, kDetail8);
+            WriteLine(log_, shown(c.path) + " => " + shown(c.target), kDetail8);
             r.companion = CompanionStatus::Moved;
             break;
           }
@@ -494,7 +498,7 @@ class Batch {
             c.sink->close();
             c.sink.reset();
             log_.WriteRich("Ok: ", kOkCompanion);
-            WriteLine(log_, "Fichier texte créé: " + c.path, kDetail8);
+            WriteLine(log_, "Fichier texte créé: " + shown(c.path), kDetail8);
             r.companion = CompanionStatus::Written;
           } catch (const std::exception& e) {
             // Boundary: no failure of one companion file stops the run.
@@ -512,32 +516,32 @@ class Batch {
   void deleteStale(const std::string& path) {
     if (fs_.deleteFile(path)) {
       log_.WriteRich("Ok: ", kOkCompanion);
-      WriteLine(log_, path + " effacé", kDetail8);
+      WriteLine(log_, shown(path) + " effacé", kDetail8);
       // A journaled run keeps it for undo, and says where.
       const std::string kept = fs_.lastKept();
-      if (!kept.empty()) WriteLine(log_, "\t\tgardé pour l'annulation dans " + kept, kDetail8);
+      if (!kept.empty()) WriteLine(log_, "\t\tgardé pour l'annulation dans " + shown(kept), kDetail8);
       return;
     }
     deviated_ = true;
     log_.WriteRich("ERREUR: ", kErrorCompanion);
-    WriteLine(log_, "Problème pour effacer " + path, kPathStrong);
-    WriteLine(log_, "\t\t" + fs_.lastError(), kDetail8);
+    WriteLine(log_, "Problème pour effacer " + shown(path), kPathStrong);
+    WriteLine(log_, "\t\t" + shown(fs_.lastError()), kDetail8);
   }
 
   void companionNotMoved(FileResult& r, const std::string& from, const std::string& to, const std::string& why) {
     log_.WriteRich("ERREUR: ", kErrorCompanion);
-    WriteLine(log_, from, kPathStrong);
-    WriteLine(log_, "\t\tne peut être renommé en " + to, kDetail8);
+    WriteLine(log_, shown(from), kPathStrong);
+    WriteLine(log_, "\t\tne peut être renommé en " + shown(to), kDetail8);
     WriteLine(log_, "\t\til va rester sur le disque", kDetail8);
-    if (!why.empty()) WriteLine(log_, "\t\t" + why, kDetail8);
+    if (!why.empty()) WriteLine(log_, "\t\t" + shown(why), kDetail8);
     ++outcome.companionFailed;
     r.companion = CompanionStatus::Failed;
   }
 
   void companionNotWritten(FileResult& r, const std::string& path, const std::string& problem) {
     log_.WriteRich("ERREUR: ", kErrorCompanion);
-    WriteLine(log_, path, kPathStrong);
-    WriteLine(log_, "\t\tProblème de création du fichier: " + problem, kDetail8);
+    WriteLine(log_, shown(path), kPathStrong);
+    WriteLine(log_, "\t\tProblème de création du fichier: " + shown(problem), kDetail8);
     ++outcome.companionFailed;
     r.companion = CompanionStatus::Failed;
   }

@@ -6,6 +6,8 @@
 #include <map>
 #include <optional>
 
+#include "metadata/text.hpp"
+
 
 namespace naming {
 
@@ -15,6 +17,9 @@ const TextStyle kOk = styleOf(true, false, 10, kGreen);
 const TextStyle kError = styleOf(true, false, 14, kRed);
 const TextStyle kPathStrong = styleOf(true, false, 10, kBlack);
 const TextStyle kDetail8 = styleOf(false, false, 8, kBlack);
+
+// A path of the log, shown with any byte that could act on a terminal escaped.
+std::string shown(std::string_view text) { return meta::printablePath(text); }
 
 class Undo {
  public:
@@ -53,7 +58,7 @@ class Undo {
       changed_[s.target] = std::nullopt;
       changed_[s.path] = s.identity;
       log_.WriteRich("Ok: ", kOk);
-      WriteLine(log_, (s.kind == StepKind::Keep ? s.path + " rétabli" : s.target + " => " + s.path), kDetail8);
+      WriteLine(log_, (s.kind == StepKind::Keep ? shown(s.path) + " rétabli" : shown(s.target) + " => " + shown(s.path)), kDetail8);
       ++outcome.restored;
       if (s.kind == StepKind::Photo) outcome.photos.push_back(s.path);
       return settled(s);
@@ -80,7 +85,7 @@ class Undo {
     changed_[path] = std::nullopt;
     if (logged) {
       log_.WriteRich("Ok: ", kOk);
-      WriteLine(log_, path + " effacé", kDetail8);
+      WriteLine(log_, shown(path) + " effacé", kDetail8);
       ++outcome.removed;
     }
     settled(s);
@@ -88,8 +93,8 @@ class Undo {
 
   void skip(const std::string& path, const std::string& why) {
     log_.WriteRich("ERREUR: ", kError);
-    WriteLine(log_, path, kPathStrong);
-    WriteLine(log_, "\t\tne peut être rétabli: " + why, kDetail8);
+    WriteLine(log_, shown(path), kPathStrong);
+    WriteLine(log_, "\t\tne peut être rétabli: " + shown(why), kDetail8);
     ++outcome.skipped;
   }
 

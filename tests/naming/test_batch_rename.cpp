@@ -757,3 +757,17 @@ TEST(BatchRename, APhotoThatCannotBeReadIsLoggedWithTheSystemsReason) {
   EXPECT_NE(log.find(t.at("a.jpg") + "\r\n\t\t ne peut être lu: No such file or directory"), std::string::npos) << log;
   EXPECT_TRUE(t.exists("2004-b.jpg")) << log;
 }
+
+// Names that hold terminal controls or line ends are logged escaped, never raw.
+TEST(BatchRename, PathsInTheLogAreShownEscaped) {
+  Bench t;
+  const std::string odd = "a\x1b[31mb\nc.jpg";
+  t.photo(odd);
+  t.add({odd.c_str()});
+  t.run("[IYEAR]-[NAME]");
+  const std::string log = t.log.text();
+  EXPECT_EQ(log.find('\x1b'), std::string::npos) << log;
+  EXPECT_NE(log.find("a\\x1b[31mb\\x0ac.jpg => "), std::string::npos) << log;
+  EXPECT_NE(log.find("2004-a\\x1b[31mb\\x0ac.jpg\r\n"), std::string::npos) << log;
+  EXPECT_TRUE(t.exists("2004-" + odd));
+}
