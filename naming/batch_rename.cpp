@@ -37,13 +37,14 @@ const TextStyle kDetail8 = styleOf(false, false, 8, kBlack);
 const TextStyle kAside8 = styleOf(false, true, 8, kBlack);
 
 // How far ahead the batch decides. A group's changes are recorded and put on
-// the disk at once before the first is made, and each sync of the journal
-// also has the file system commit the renames made since the last one: the
-// fewer groups, the cheaper, but a group's plans are memory first touched.
-// The first group is small, so that the first renames come at once; the
-// next ones are large (a 10,000-photo run syncs four times), with a bound on
-// the companion reports that they hold.
-constexpr size_t kFirstGroup = 64;
+// the disk at once before the first is made; the journal goes to the disk
+// while the next group is decided, so that the wait is hidden. Each sync
+// also has the file system commit the renames made since the last one, and
+// costs about as much as deciding a few hundred photos here: groups are
+// large, so that a 10,000-photo run syncs four times. The first is small, so
+// that the first renames come at once. The companion reports a group holds
+// are bounded.
+constexpr size_t kFirstGroup = 32;
 constexpr size_t kLargestGroup = 4096;
 constexpr size_t kGroupReportBytes = 32u << 20;
 // While deciding, the progress hook is called this often (the window keeps
@@ -149,6 +150,15 @@ struct Plan {
   std::vector<Companion> companion;
 };
 
+// A group of images decided together: their plans (reused from group to
+// group, the first `size` in use) and their changes in the order they will
+// be tried.
+struct Group {
+  std::vector<Plan> plans;
+  size_t size = 0;
+  std::vector<PlannedChange> changes;
+};
+
 class Batch {
  public:
   Batch(TNaming& naming, OutputSink& log, bool withTextFile, const BatchHooks& hooks, size_t files)
@@ -157,13 +167,45 @@ class Batch {
     renamed_.reserve(files);
   }
 
-  // Takes the whole list, a group at a time: decides, records, acts.
+  // Takes the whole list, a group at a time: decides it, records it, and
+  // while its records go to the disk decides the next one; then acts.
   void run(FileList& list) {
-    size_t group = kFirstGroup;
-    while (!outcome.stopped && (!again_.empty() || !list.empty())) {
-      if (!decideGroup(list, group)) break;
-      actOnGroup();
-      group = deviated_ ? kFirstGroup : kLargestGroup;
+    Group* acting = nullptr;  // decided and recorded, not acted on yet
+    while (!outcome.stopped) {
+      if (!acting) {
+        if (again_.empty() && list.empty()) break;
+        view_ = std::make_unique<PlanView>(fs_);
+        acting = &groups_[0];
+        decideGroup(list, kFirstGroup, *acting);
+        if (acting->size == 0) {  // asked to stop before it
+          outcome.stopped = true;
+          break;
+        }
+        if (!record(*acting)) return;
+      }
+      Group& next = acting == &groups_[0] ? groups_[1] : groups_[0];
+      decideGroup(list, kLargestGroup, next);
+      // Every record of the group acted on must be on the disk.
+      if (!fs_.prepare({})) {
+        stop(fs_.lastError());
+        requeue(next, 0);
+        requeue(*acting, 0);
+        return;
+      }
+      const size_t acted = actOnGroup(*acting);
+      if (acted < acting->size || deviated_) {
+        // What was decided after took the group's changes for made.
+        requeue(next, 0);
+        requeue(*acting, acted);
+        acting = nullptr;
+        continue;
+      }
+      if (next.size == 0) {
+        acting = nullptr;
+        continue;
+      }
+      if (!record(next)) return;
+      acting = &next;
     }
   }
 
@@ -205,24 +247,20 @@ class Batch {
  private:
   // ---- Deciding -----------------------------------------------------------
 
-  // Decides up to `size` images over a view of the folders as the group's
-  // changes leave them, then has the file system record those changes on the
-  // disk. False when they cannot be recorded: the run stops before them.
-  bool decideGroup(FileList& list, size_t size) {
-    planned_ = 0;
-    changes_.clear();
+  // Decides up to `size` images into `group`, over the view of the folders
+  // as the changes decided so far leave them.
+  void decideGroup(FileList& list, size_t size, Group& group) {
+    group.size = 0;
+    group.changes.clear();
     const size_t expected = std::min(size, again_.size() + list.size());
-    plans_.reserve(expected);
-    changes_.reserve(withTextFile_ ? 2 * expected : expected);
-    deviated_ = false;
-    PlanView view(fs_);
+    group.plans.reserve(expected);
+    group.changes.reserve(withTextFile_ ? 2 * expected : expected);
+    deciding_ = &group;
+    PlanView& view = *view_;
     naming_.UseFiles(view);
     size_t reportBytes = 0;
-    while (planned_ < size && reportBytes < kGroupReportBytes && (!again_.empty() || !list.empty())) {
-      if ((done_ > 0 || planned_ > 0) && stopAsked()) {
-        outcome.stopped = true;
-        break;
-      }
+    while (group.size < size && reportBytes < kGroupReportBytes && (!again_.empty() || !list.empty())) {
+      if (done_ > 0 && stopAsked()) break;
       std::string path;
       if (!again_.empty()) {
         path = std::move(again_.front());
@@ -231,13 +269,18 @@ class Batch {
         path = list.takeFirst();
       }
       decide(path, view);
-      for (const Plan::Companion& c : plans_[planned_ - 1].companion) reportBytes += c.text.size();
-      if (planned_ % kDecisionsBetweenProgress == 0 && hooks_.progress) hooks_.progress(done_, total_);
+      for (const Plan::Companion& c : group.plans[group.size - 1].companion) reportBytes += c.text.size();
+      if (group.size % kDecisionsBetweenProgress == 0 && hooks_.progress) hooks_.progress(done_, total_);
     }
     naming_.UseFiles(fs_);
-    if (fs_.prepare(std::move(changes_))) return true;
+  }
+
+  // Has the file system record the group's changes. False when they cannot
+  // be: the run stops before them.
+  bool record(Group& group) {
+    if (fs_.prepare(std::move(group.changes))) return true;
     stop(fs_.lastError());
-    requeue(0);
+    requeue(group, 0);
     return false;
   }
 
@@ -246,8 +289,9 @@ class Batch {
     naming_.EvaluateFile(path, cache_.get());
     TNaming& n = naming_;
     // The plans of earlier groups are reused: their texts keep their room.
-    if (planned_ == plans_.size()) plans_.emplace_back();
-    Plan& plan = plans_[planned_++];
+    Group& group = *deciding_;
+    if (group.size == group.plans.size()) group.plans.emplace_back();
+    Plan& plan = group.plans[group.size++];
     plan.unreadable.clear();
     plan.companion.clear();
     plan.result.companion = CompanionStatus::None;
@@ -273,7 +317,7 @@ class Batch {
       return;
     }
     r.status = FileStatus::Renamed;
-    PlannedChange& move = changes_.emplace_back();
+    PlannedChange& move = deciding_->changes.emplace_back();
     move.path = n.OldPath;
     move.target = n.NewPath;
     if (n.Reader().SourcePath == n.OldPath) move.stamp = n.Reader().FileStamp;
@@ -304,7 +348,7 @@ class Batch {
         return;
       }
       plan.companion.push_back({Plan::Step::MoveCompanion, oldText, newText, {}, nullptr});
-      changes_.push_back({PlannedChange::Kind::Move, oldText, newText, {}});
+      deciding_->changes.push_back({PlannedChange::Kind::Move, oldText, newText, {}});
       if (view.moveFile(oldText, newText)) {
         noteMove(oldText, newText);
         produced_.insert(newText);
@@ -334,7 +378,7 @@ class Batch {
       return;
     }
     plan.companion.push_back({Plan::Step::WriteCompanion, newText, {}, std::move(report.text), nullptr});
-    changes_.push_back({PlannedChange::Kind::Create, newText, {}, {}});
+    deciding_->changes.push_back({PlannedChange::Kind::Create, newText, {}, {}});
     try {
       view.createTextFile(newText);
     } catch (const IoFault&) {
@@ -353,7 +397,7 @@ class Batch {
     const std::string owner = otherImageOf(view, companion);
     if (!owner.empty()) return "le fichier existe déjà et accompagne " + owner;
     plan.companion.push_back({Plan::Step::ClearStale, companion, {}, {}, nullptr});
-    changes_.push_back({PlannedChange::Kind::Delete, companion, {}, {}});
+    deciding_->changes.push_back({PlannedChange::Kind::Delete, companion, {}, {}});
     if (view.deleteFile(companion)) cache_->notifyVacated(companion);
     return {};
   }
@@ -377,12 +421,13 @@ class Batch {
 
   // Makes the group's changes, image by image, and logs each outcome. The
   // companions to write are written and recorded first, so that their
-  // records go on the disk together. Where a change goes otherwise than
-  // decided, the images after it are decided again.
-  void actOnGroup() {
+  // records go on the disk together. Gives how many images were acted on:
+  // where a change goes otherwise than decided (deviated_), or the run is
+  // asked to stop, the rest is left.
+  size_t actOnGroup(Group& group) {
     bool writes = false;
-    for (size_t i = 0; i < planned_; ++i)
-      for (Plan::Companion& c : plans_[i].companion)
+    for (size_t i = 0; i < group.size; ++i)
+      for (Plan::Companion& c : group.plans[i].companion)
         if (c.step == Plan::Step::WriteCompanion) {
           writes = true;
           try {
@@ -396,25 +441,28 @@ class Batch {
         }
     if (writes && !fs_.prepare({})) {
       stop(fs_.lastError());
-      requeue(0);
-      return;
+      return 0;
     }
-    for (size_t i = 0; i < planned_; ++i) {
-      if ((done_ > 0 && stopAsked()) || deviated_) {
-        if (!deviated_) outcome.stopped = true;
-        requeue(i);
-        return;
+    deviated_ = false;
+    for (size_t i = 0; i < group.size; ++i) {
+      if (deviated_) return i;
+      if (done_ > 0 && stopAsked()) {
+        outcome.stopped = true;
+        return i;
       }
-      act(plans_[i]);
+      act(group.plans[i]);
     }
+    return group.size;
   }
 
-  // The images from plans_[from] on go back to be decided again (or to the
-  // list, when the run stops), in their order.
-  void requeue(size_t from) {
-    for (size_t i = planned_; i-- > from;) again_.push_front(plans_[i].result.oldPath);
-    planned_ = from;
-    // What the collision cache was told of the group no longer holds.
+  // The images of `group` from `from` on go back to be decided again (or to
+  // the list, when the run stops), before those already waiting, in their
+  // order. What the view and the collision cache were told of them no longer
+  // holds.
+  void requeue(Group& group, size_t from) {
+    for (size_t i = group.size; i-- > from;) again_.push_front(group.plans[i].result.oldPath);
+    group.size = from;
+    view_ = std::make_unique<PlanView>(fs_);
     newCache();
   }
 
@@ -583,9 +631,9 @@ class Batch {
   size_t testedMoves_ = fs_.movesAfterTest();  // moves that could only test their destination, before the run
   bool toldTested_ = false;
   std::unique_ptr<CollisionCache> cache_;
-  std::vector<Plan> plans_;             // the group decided: the first planned_
-  size_t planned_ = 0;
-  std::vector<PlannedChange> changes_;  // its changes, in the order they will be tried
+  Group groups_[2];                     // the group acted on, and the next one
+  Group* deciding_ = nullptr;           // the group being decided
+  std::unique_ptr<PlanView> view_;      // the folders as the groups decided leave them
   std::deque<std::string> again_;       // images to decide again before the rest of the list
   bool deviated_ = false;               // a change of the group went otherwise than decided
   std::unordered_set<std::string> produced_;  // companions this run created or moved into place

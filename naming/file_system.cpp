@@ -300,6 +300,7 @@ std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary, 
     }
     std::FILE* f = createNew(temporary);
     if (f && journal) journal->confirm(step);
+    if (!f && journal) journal->abandon(step);
     if (f || errno != EEXIST) return f;
   }
   return nullptr;
@@ -340,13 +341,17 @@ class RealFileSystem final : public FileSystem {
     if (!journal_) return move(from, to);
     const StepKind kind = isCompanionName(from) ? StepKind::Companion : StepKind::Photo;
     int step = takePrepared(kind, from, to);
+    if (step != 0 && !onDisk(step)) return false;
     if (step == 0) {
       std::optional<FileIdentity> id = readIdentity(from);
       if (!id) id = identityOf(from);
       if (!id) return move(from, to);  // nothing to move: the move says why
       if ((step = record(kind, from, to, *id)) == 0) return false;
     }
-    if (!move(from, to)) return false;
+    if (!move(from, to)) {
+      journal_->abandon(step);
+      return false;
+    }
     journal_->confirm(step);
     return true;
   }
@@ -359,6 +364,7 @@ class RealFileSystem final : public FileSystem {
     if (!journal_) return remove(path);
     std::string kept;
     int step = takePrepared(StepKind::Keep, path, {}, &kept);
+    if (step != 0 && !onDisk(step)) return false;
     if (step == 0) {
       const std::optional<FileIdentity> id = identityOf(path);
       if (!id) return remove(path);
@@ -366,7 +372,10 @@ class RealFileSystem final : public FileSystem {
       step = record(kept.empty() ? StepKind::Drop : StepKind::Keep, path, kept, *id);
       if (step == 0) return false;
     }
-    if (!(kept.empty() ? remove(path) : move(path, kept))) return false;
+    if (!(kept.empty() ? remove(path) : move(path, kept))) {
+      journal_->abandon(step);
+      return false;
+    }
     journal_->confirm(step);
     kept_ = kept;
     return true;
@@ -376,18 +385,21 @@ class RealFileSystem final : public FileSystem {
 
   bool prepare(std::vector<PlannedChange> changes) override {
     if (!journal_) return true;
-    // A new group: what was left of the one before will not be made.
-    if (!changes.empty()) {
-      prepared_.clear();
-      prepared_.reserve(changes.size());
-      nextTemp_ = nextChange_ = 0;
+    if (changes.empty()) {
+      if (journal_->sync()) return true;
+      lastError_ = "journal: " + journal_->problem();
+      return false;
     }
+    // A new group: what was left of the one before will not be made.
+    abandonPrepared();
+    prepared_.clear();
+    prepared_.reserve(changes.size());
+    nextTemp_ = nextChange_ = 0;
     for (PlannedChange& c : changes) {
       if (!prepareOne(std::move(c))) return false;
     }
-    if (journal_->sync()) return true;
-    lastError_ = "journal: " + journal_->problem();
-    return false;
+    journal_->startSync();
+    return true;
   }
 
   std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override;
@@ -493,6 +505,22 @@ class RealFileSystem final : public FileSystem {
       return step;
     }
     return 0;
+  }
+
+  // The steps recorded ahead and not taken will never be made.
+  void abandonPrepared() {
+    for (const Prepared& p : prepared_) journal_->abandon(p.step);
+  }
+
+  ~RealFileSystem() override {
+    if (journal_) abandonPrepared();
+  }
+
+  // A step recorded ahead: its record is on the disk before it is made.
+  bool onDisk(int step) {
+    if (journal_->onDisk(step) || journal_->sync()) return true;
+    lastError_ = "journal: " + journal_->problem();
+    return false;
   }
 
   // A step not recorded ahead: its record goes on the disk before it is made.
@@ -672,7 +700,11 @@ class AtomicCompanion final : public CompanionSink {
  public:
   AtomicCompanion(RealFileSystem& fs, const std::string& path) : fs_(fs), path_(path) {
     errno = 0;
-    const int prepared = fs_.journal() ? fs_.takePrepared(StepKind::Temp, path, {}, &temporary_) : 0;
+    int prepared = fs_.journal() ? fs_.takePrepared(StepKind::Temp, path, {}, &temporary_) : 0;
+    if (prepared != 0 && !fs_.onDisk(prepared)) {
+      temporary_.clear();
+      throw cannotCreate(path, fs_.lastError());
+    }
     file_ = openTemporaryBeside(path, temporary_, fs_.journal(), prepared);
     if (!file_) {
       const int error = errno;
@@ -729,12 +761,16 @@ class AtomicCompanion final : public CompanionSink {
       throw cannotCreate(path_, reason.empty() ? "input/output error" : reason);
     }
     if (step_ != 0) journal->confirm(step_);
+    step_ = 0;
     temporary_.clear();
     sealed_ = false;
   }
 
  private:
   void discard() {
+    // A complete file recorded but never given its name.
+    if (step_ != 0 && fs_.journal()) fs_.journal()->abandon(step_);
+    step_ = 0;
     if (file_) std::fclose(file_);
     file_ = nullptr;
     if (!temporary_.empty()) std::remove(temporary_.c_str());

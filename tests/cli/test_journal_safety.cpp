@@ -83,7 +83,9 @@ TEST_F(Safety, RecordsReachTheDiskBeforeTheirChangesInAFewSyncs) {
   std::ifstream in(trace);
   size_t syncs = 0, moves = 0, movesBeforeAnySync = 0, syncsBeforeFirstMove = 0;
   for (std::string line; std::getline(in, line);) {
-    if (std::regex_search(line, std::regex(R"(\b(msync|fdatasync|fsync)\(.*= 0)"))) ++syncs;
+    // A sync made beside the run may show as started, then resumed.
+    if (std::regex_search(line, std::regex(R"((\b(msync|fdatasync|fsync)\(|<\.\.\. (msync|fdatasync|fsync) resumed>).*= 0)")))
+      ++syncs;
     if (std::regex_search(line, std::regex(R"(\b(renameat2|rename|link)\(.*IMG_1\d\d\d\.jpg.*= 0)"))) {
       if (moves == 0) syncsBeforeFirstMove = syncs;
       if (syncs == 0) ++movesBeforeAnySync;
@@ -92,7 +94,7 @@ TEST_F(Safety, RecordsReachTheDiskBeforeTheirChangesInAFewSyncs) {
   }
   EXPECT_EQ(moves, 300u);
   EXPECT_EQ(movesBeforeAnySync, 0u);
-  EXPECT_GE(syncsBeforeFirstMove, 2u);  // the run's folder, then the first group's records
+  EXPECT_GE(syncsBeforeFirstMove, 3u);  // the run's folders, then the first group's records
   EXPECT_LE(syncs, 12u);
 }
 

@@ -28,10 +28,17 @@ namespace fs = std::filesystem;
 using qmtest::snapshot;
 
 // Refuses moves, deletions and companion writes at random, as a full disk,
-// a permission change or another program would.
+// a permission change or another program would. With `ahead`, the changes
+// announced ahead reach the journal (as in a real run); without, each
+// change is recorded as it comes.
 class FailingFileSystem final : public naming::FileSystem {
  public:
-  FailingFileSystem(naming::FileSystem& base, std::mt19937& random) : base_(base), random_(random) {}
+  FailingFileSystem(naming::FileSystem& base, std::mt19937& random, bool ahead = false)
+      : base_(base), random_(random), ahead_(ahead) {}
+  bool prepare(std::vector<naming::PlannedChange> changes) override {
+    return !ahead_ || base_.prepare(std::move(changes));
+  }
+  std::string lastKept() const override { return base_.lastKept(); }
   bool fileExists(const std::string& p) override { return base_.fileExists(p); }
   bool folderExists(const std::string& p) override { return base_.folderExists(p); }
   bool moveFile(const std::string& from, const std::string& to) override {
@@ -49,6 +56,7 @@ class FailingFileSystem final : public naming::FileSystem {
   bool fails() { return random_() % 5 == 0; }
   naming::FileSystem& base_;
   std::mt19937& random_;
+  bool ahead_;
 };
 
 struct Folder {
@@ -60,13 +68,14 @@ struct Folder {
   Folder() { ::setenv("QUILLMARK_STATE_DIR", state.path().c_str(), 1); }
 
   // Runs the batch with a journal, through `wrap` around the journaled file system.
-  naming::RunRecord run(const std::string& format, bool textFile, std::mt19937* failures = nullptr) {
+  naming::RunRecord run(const std::string& format, bool textFile, std::mt19937* failures = nullptr,
+                        bool ahead = false) {
     std::string problem;
     std::unique_ptr<naming::Journal> journal = naming::Journal::create(naming::stateFolder(), problem);
     EXPECT_TRUE(journal) << problem;
     std::unique_ptr<naming::FileSystem> journaled = naming::journaledFileSystem(*journal);
     std::unique_ptr<FailingFileSystem> failing;
-    if (failures) failing = std::make_unique<FailingFileSystem>(*journaled, *failures);
+    if (failures) failing = std::make_unique<FailingFileSystem>(*journaled, *failures, ahead);
     naming::TNaming n(img, failing ? static_cast<naming::FileSystem&>(*failing) : *journaled);
     n.ParseFormat(format);
     naming::BatchHooks hooks;
@@ -121,6 +130,38 @@ TEST(Undo, ARandomBatchWithFailingStepsComesBackExactly) {
     // A second undo finds everything back and changes nothing.
     EXPECT_TRUE(t.undo().complete()) << t.lastLog;
     EXPECT_EQ(snapshot(t.dir.path()), before);
+  }
+}
+
+// Several groups decided ahead, refusals among them: the images decided
+// after a refused change are decided again, nothing is lost or doubled, and
+// undo brings back exactly the folder it started from.
+TEST(Undo, ABatchOfSeveralGroupsWithRefusalsComesBackExactly) {
+  std::mt19937 random(4242);
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    Folder t;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 150; ++i) {
+      const std::string name = "IMG_" + std::to_string(1000 + i) + ".jpg";
+      t.dir.writeFile(name, qmtest::photoWithDate(i % 3 ? "2004:06:12 14:30:05" : "2005:01:01 00:00:00",
+                                                  "photo " + std::to_string(i)));
+      if (i % 7 == 0) t.dir.writeFile("IMG_" + std::to_string(1000 + i) + ".exif.txt", "notes");
+      paths.push_back(t.dir.pathOf(name));
+    }
+    const auto before = snapshot(t.dir.path());
+    t.list.AddFiles(paths);
+    const naming::RunRecord run = t.run("[IYEAR]-[NUMBER]", round == 1, &random, true);
+    ASSERT_TRUE(run.ended);
+    std::map<std::string, int> seen;
+    for (const auto& [name, bytes] : snapshot(t.dir.path())) ++seen[bytes];
+    for (const auto& [name, bytes] : before) EXPECT_GE(seen[bytes], 1) << name;
+    EXPECT_EQ(run.renamed + run.failed + run.unchanged, 150u);
+    EXPECT_GT(run.renamed, 60u);
+
+    const naming::UndoOutcome undone = t.undo();
+    EXPECT_TRUE(undone.complete()) << t.lastLog;
+    EXPECT_EQ(snapshot(t.dir.path()), before) << t.lastLog;
   }
 }
 
