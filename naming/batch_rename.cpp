@@ -37,13 +37,14 @@ const TextStyle kDetail8 = styleOf(false, false, 8, kBlack);
 const TextStyle kAside8 = styleOf(false, true, 8, kBlack);
 
 // How far ahead the batch decides. A group's changes are recorded and put on
-// the disk at once before the first is made; the journal goes to the disk
-// while the next group is decided, so that the wait is hidden. Each sync
-// also has the file system commit the renames made since the last one, and
-// costs about as much as deciding a few hundred photos here: groups are
-// large, so that a 10,000-photo run syncs four times. The first is small, so
-// that the first renames come at once. The companion reports a group holds
-// are bounded.
+// the disk at once before the first is made. Each sync also has the file
+// system commit the renames made since the last one, and costs about as
+// much as deciding a few hundred photos here; but the further a photo's
+// rename comes after its read, the colder the system's caches (and the more
+// memory the group's plans take). Groups of 4,096 photos weigh the two: a
+// 10,000-photo run syncs four times. The first group is small, so that the
+// first renames come at once. The companion reports a group holds are
+// bounded.
 constexpr size_t kFirstGroup = 32;
 constexpr size_t kLargestGroup = 4096;
 constexpr size_t kGroupReportBytes = 32u << 20;
@@ -167,45 +168,26 @@ class Batch {
     renamed_.reserve(files);
   }
 
-  // Takes the whole list, a group at a time: decides it, records it, and
-  // while its records go to the disk decides the next one; then acts.
+  // Takes the whole list, a group at a time: decides it, has its changes
+  // recorded on the disk, then makes them.
   void run(FileList& list) {
-    Group* acting = nullptr;  // decided and recorded, not acted on yet
-    while (!outcome.stopped) {
-      if (!acting) {
-        if (again_.empty() && list.empty()) break;
-        view_ = std::make_unique<PlanView>(fs_);
-        acting = &groups_[0];
-        decideGroup(list, kFirstGroup, *acting);
-        if (acting->size == 0) {  // asked to stop before it
-          outcome.stopped = true;
-          break;
-        }
-        if (!record(*acting)) return;
+    Group& group = group_;
+    size_t size = kFirstGroup;
+    while (!outcome.stopped && (!again_.empty() || !list.empty())) {
+      view_ = std::make_unique<PlanView>(fs_);
+      decideGroup(list, size, group);
+      if (group.size == 0) {  // asked to stop before it
+        outcome.stopped = true;
+        break;
       }
-      Group& next = acting == &groups_[0] ? groups_[1] : groups_[0];
-      decideGroup(list, kLargestGroup, next);
-      // Every record of the group acted on must be on the disk.
-      if (!fs_.prepare({})) {
-        stop(fs_.lastError());
-        requeue(next, 0);
-        requeue(*acting, 0);
-        return;
-      }
-      const size_t acted = actOnGroup(*acting);
-      if (acted < acting->size || deviated_) {
-        // What was decided after took the group's changes for made.
-        requeue(next, 0);
-        requeue(*acting, acted);
-        acting = nullptr;
+      if (!record(group)) return;
+      const size_t acted = actOnGroup(group);
+      if (acted < group.size || deviated_) {
+        requeue(group, acted);
+        size = kFirstGroup;
         continue;
       }
-      if (next.size == 0) {
-        acting = nullptr;
-        continue;
-      }
-      if (!record(next)) return;
-      acting = &next;
+      size = kLargestGroup;
     }
   }
 
@@ -631,9 +613,9 @@ class Batch {
   size_t testedMoves_ = fs_.movesAfterTest();  // moves that could only test their destination, before the run
   bool toldTested_ = false;
   std::unique_ptr<CollisionCache> cache_;
-  Group groups_[2];                     // the group acted on, and the next one
+  Group group_;                         // the group decided and acted on
   Group* deciding_ = nullptr;           // the group being decided
-  std::unique_ptr<PlanView> view_;      // the folders as the groups decided leave them
+  std::unique_ptr<PlanView> view_;      // the folders as the group decided leaves them
   std::deque<std::string> again_;       // images to decide again before the rest of the list
   bool deviated_ = false;               // a change of the group went otherwise than decided
   std::unordered_set<std::string> produced_;  // companions this run created or moved into place

@@ -398,8 +398,9 @@ class RealFileSystem final : public FileSystem {
     for (PlannedChange& c : changes) {
       if (!prepareOne(std::move(c))) return false;
     }
-    journal_->startSync();
-    return true;
+    if (journal_->sync()) return true;
+    lastError_ = "journal: " + journal_->problem();
+    return false;
   }
 
   std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override;

@@ -57,11 +57,10 @@ class FileSystem {
   virtual std::string lastError() const { return {}; }
   // The changes that follow, in the order they will be tried (some may be
   // left out; the companions to write are created first). A journaled file
-  // system records them all and starts putting the records on the disk,
-  // beside the caller; an empty list waits until everything recorded is on
-  // the disk. No change is ever made before its record is there. False,
-  // with lastError() saying why, when the records cannot be written: none of
-  // the changes may be made then.
+  // system records them all and puts the records on the disk before the call
+  // returns, so that no change is ever made without its record; an empty
+  // list puts what was recorded since on the disk. False, with lastError()
+  // saying why, when they cannot be recorded: none of them may be made then.
   virtual bool prepare(std::vector<PlannedChange> changes) {
     (void)changes;
     return true;

@@ -520,15 +520,7 @@ std::unique_ptr<Journal> Journal::create(const std::string& stateRoot, std::stri
 
 Journal::~Journal() {
   if (pruner_.joinable()) pruner_.join();
-  awaitSync();
-  if (syncer_.joinable()) {
-    {
-      std::lock_guard<std::mutex> lock(syncLock_);
-      syncEnds_ = true;
-      syncWake_.notify_all();
-    }
-    syncer_.join();
-  }
+
   flush();
   unmap();
   if (fd_ >= 0) closeFd(fd_);
@@ -544,7 +536,6 @@ void Journal::failed(const std::string& what, int error) {
 }
 
 bool Journal::flush() {
-  awaitSync();  // nothing is written while the journal goes to the disk
   if (!problem_.empty()) return false;  // a journal that failed once takes nothing more
   if (pending_.empty()) return true;
   if (fd_ < 0) {
@@ -563,66 +554,20 @@ bool Journal::flush() {
 }
 
 bool Journal::sync() {
-  startSync();
-  return awaitSync();
-}
-
-void Journal::startSync() {
-  if (!awaitSync() || !flush() || syncedBefore_ == next_) return;
-  syncing_ = next_;
-  // The written bytes go out on the journal's own thread, beside the caller;
-  // no record is written meanwhile (every write waits for this first).
-  if (!syncer_.joinable()) {
-    try {
-      syncer_ = std::thread([this] { syncLoop(); });
-    } catch (const std::system_error&) {
-      syncing_ = putOnDisk() == 0 ? syncing_ : -1;  // no thread to be had: here and now
-      return;
-    }
-  }
-  std::lock_guard<std::mutex> lock(syncLock_);
-  syncAsked_ = true;
-  syncWake_.notify_one();
-}
-
-bool Journal::awaitSync() {
-  if (syncer_.joinable()) {
-    std::unique_lock<std::mutex> lock(syncLock_);
-    syncWake_.wait(lock, [this] { return !syncAsked_; });
-  }
-  if (syncing_ > 0) syncedBefore_ = syncing_;
-  if (syncing_ < 0) failed("cannot write the journal " + folder_ + " to the disk", syncError_);
-  syncing_ = 0;
-  return problem_.empty();
-}
-
-// The journal's thread: puts the records on the disk each time it is asked.
-void Journal::syncLoop() {
-  std::unique_lock<std::mutex> lock(syncLock_);
-  for (;;) {
-    syncWake_.wait(lock, [this] { return syncAsked_ || syncEnds_; });
-    if (!syncAsked_) return;
-    lock.unlock();
-    const int error = putOnDisk();
-    lock.lock();
-    if (error) {
-      syncError_ = error;
-      syncing_ = -1;
-    }
-    syncAsked_ = false;
-    syncWake_.notify_all();
-  }
-}
-
-// The system's error, or 0 once what was written is on the disk.
-int Journal::putOnDisk() {
+  if (!flush()) return false;
+  if (syncedBefore_ == next_) return true;
 #if defined(_WIN32)
   const int done = ::_commit(fd_);
 #else
   // A mapped journal's pages go out with its file's data.
   const int done = map_ ? ::msync(map_, (length_ + 4095) / 4096 * 4096, MS_SYNC) : ::fdatasync(fd_);
 #endif
-  return done == 0 ? 0 : (errno ? errno : EIO);
+  if (done != 0) {
+    failed("cannot write the journal " + folder_ + " to the disk", errno);
+    return false;
+  }
+  syncedBefore_ = next_;
+  return true;
 }
 
 // Room in the mapped file for `bytes` more, reserved on disk (so that a full

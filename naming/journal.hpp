@@ -25,8 +25,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -136,12 +134,6 @@ class Journal {
   void abandon(int step);
   // Everything recorded so far on the disk; false when it could not be.
   bool sync();
-  // The same in two halves: the records recorded so far start for the disk,
-  // beside the caller, who may go on with other work (a record written
-  // meanwhile waits for the disk first); awaitSync() waits for them, false
-  // when they could not be put there.
-  void startSync();
-  bool awaitSync();
   void end(size_t renamed, size_t unchanged, size_t failed);
   // Why the journal last failed; empty while it has not.
   const std::string& problem() const { return problem_; }
@@ -169,14 +161,6 @@ class Journal {
   size_t mapped_ = 0;
   size_t length_ = 0;
   std::thread pruner_;  // removes the runs beyond the number kept
-  void syncLoop();
-  int putOnDisk();
-  std::thread syncer_;  // puts the records on the disk beside the run
-  std::mutex syncLock_;
-  std::condition_variable syncWake_;
-  bool syncAsked_ = false, syncEnds_ = false;  // under syncLock_
-  int syncing_ = 0;  // while asked: the steps before this one go to the disk; -1: they failed
-  int syncError_ = 0;
 };
 
 // Appends undo records to a run's journal (the undo itself), after what
