@@ -220,6 +220,7 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
                         std::to_string(outcome.unchanged) + " unchanged, " + std::to_string(outcome.failed) +
                         " not renamed";
   if (outcome.companionFailed) summary += ", " + std::to_string(outcome.companionFailed) + " text file problems";
+  if (outcome.stopped) summary += ", " + std::to_string(outcome.remaining) + " not reached";
   if (!unread.empty()) summary += ", " + std::to_string(unread.size()) + " paths not read";
   naming::WriteLine(log, summary, naming::styleOf(true, false, 8, naming::kBlack));
   if (json && !writeJson(plan)) {

@@ -60,6 +60,7 @@ TEST_F(Safety, AJournalThatCannotGrowStopsTheRunAndUndoTakesBackEverything) {
   EXPECT_NE(r.err.find("File too large"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("le journal d'annulation ne peut plus être écrit"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Renommage arrêté"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" not reached\n"), std::string::npos) << r.out;
   size_t renamed = 0;
   for (const auto& [name, bytes] : snapshot(dir.path())) renamed += name.rfind("2004", 0) == 0 && name.size() > 4 && name.find(".jpg") != std::string::npos;
   EXPECT_GT(renamed, 0u);
