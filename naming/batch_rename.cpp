@@ -148,6 +148,7 @@ struct Plan {
   };
   FileResult result;        // status Renamed: a move to make
   std::string unreadable;   // Incomplete: the system's reason when the file could not be read
+  bool refusalExpected = false;  // Renamed: the view refused the move, tried all the same
   std::vector<Companion> companion;
 };
 
@@ -275,6 +276,7 @@ class Batch {
     if (group.size == group.plans.size()) group.plans.emplace_back();
     Plan& plan = group.plans[group.size++];
     plan.unreadable.clear();
+    plan.refusalExpected = false;
     plan.companion.clear();
     plan.result.companion = CompanionStatus::None;
     FileResult& r = plan.result;
@@ -305,10 +307,12 @@ class Batch {
     if (n.Reader().SourcePath == n.OldPath) move.stamp = n.Reader().FileStamp;
     // A move that the view refuses is tried all the same: the system then
     // says why. Only the moves it allows change what the next images see.
-    if (view.moveReadPhoto(n.OldPath, n.NewPath)) {
-      noteMove(n.OldPath, n.NewPath);
-      decideCompanion(plan, view);
+    if (!view.moveReadPhoto(n.OldPath, n.NewPath)) {
+      plan.refusalExpected = true;
+      return;
     }
+    noteMove(n.OldPath, n.NewPath);
+    decideCompanion(plan, view);
   }
 
   // The companion text file follows its image: an old one is renamed with it
@@ -477,19 +481,23 @@ class Batch {
       case FileStatus::Renamed:
       case FileStatus::MoveFailed:
         if (!fs_.moveFile(r.oldPath, r.newPath)) {
+          // A refusal foreseen changes nothing for the images after it.
+          if (!plan.refusalExpected) deviated_ = true;
           log_.WriteRich("ERREUR: ", kErrorImage);
           WriteLine(log_, shown(r.oldPath), kPathStrong);
           WriteLine(log_, "\t\tne peut être renommé en " + shown(r.newPath), kDetail8);
           WriteLine(log_, "\t\t" + shown(fs_.lastError()), kDetail8);
           fail(r.oldPath);
           r.status = FileStatus::MoveFailed;
-          deviated_ = true;
           break;
         }
         log_.WriteRich("Ok: ", kOkImage);
         WriteLine(log_, shown(r.oldPath) + " => " + shown(r.newPath), kDetail8);
         renamed_.push_back(r.newPath);
         ++outcome.renamed;
+        // Moved where the view foresaw a refusal: what came after was decided
+        // without this move.
+        if (plan.refusalExpected) deviated_ = true;
         actOnCompanion(plan);
         break;
     }
