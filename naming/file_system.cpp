@@ -546,9 +546,7 @@ class RealFileSystem final : public FileSystem {
       c.target = temporaryNameBeside(c.path);
       step = journal_->intend(StepKind::Temp, c.target, {}, {});
     } else {
-      std::optional<FileIdentity> id;
-      if (c.stamp.known && listings_ && listings_->fileExists(c.path) == std::optional<bool>(true))
-        id = FileIdentity{c.stamp.device, c.stamp.inode, c.stamp.size, c.stamp.mtimeNs};
+      std::optional<FileIdentity> id = stampedIdentity(c.path, c.stamp);
       if (!id) id = identityOf(c.path);
       if (!id) return true;  // nothing there: the change will say why
       if (c.kind == PlannedChange::Kind::Move) {
@@ -684,11 +682,20 @@ class RealFileSystem final : public FileSystem {
   std::optional<FileIdentity> readIdentity(const std::string& path) {
     if (!readStamp_.known || path != readPath_) return std::nullopt;
     readStamp_.known = false;
+    return stampedIdentity(path, readStamp_);
+  }
+
+  // Who `path` is, from the stamp of its read, where the folder's listing
+  // shows a regular file under that name (a link would be the link's own
+  // identity); none otherwise.
+  std::optional<FileIdentity> stampedIdentity(const std::string& path, const meta::tFileStamp& stamp) {
 #if defined(_WIN32)
+    (void)path;
+    (void)stamp;
     return std::nullopt;
 #else
-    if (!listings_ || listings_->fileExists(path) != std::optional<bool>(true)) return std::nullopt;
-    return FileIdentity{readStamp_.device, readStamp_.inode, readStamp_.size, readStamp_.mtimeNs};
+    if (!stamp.known || !listings_ || listings_->fileExists(path) != std::optional<bool>(true)) return std::nullopt;
+    return FileIdentity{stamp.device, stamp.inode, stamp.size, stamp.mtimeNs};
 #endif
   }
 };
