@@ -201,7 +201,7 @@ TfPrincipale::TfPrincipale(settings::TApplRegistry& store, const QStringList& ar
   cbListeFormats->setCurrentIndex(0);
   cbListeFormats->view()->setMinimumWidth(cbListeFormats->view()->sizeHintForColumn(0) + 24);
 
-  imgData_ = std::make_unique<meta::TimgData>(255);
+  imgData_ = std::make_unique<meta::TimgData>();
   naming_ = std::make_unique<naming::TNaming>(*imgData_, naming::realFileSystem());
   naming_->UserText = [this] { return toBytes(cbTexteUtilisateur->currentText()); };
   naming_->DigitText = [this] { return toBytes(seNbChiffres->cleanText()); };

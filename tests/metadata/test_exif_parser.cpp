@@ -334,7 +334,7 @@ TEST_F(ExifWalk, MakerNoteBlockIsKeptWithItsPosition) {
 }
 
 TEST(TagLists, StoreRulesAndGroupCursors) {
-  meta::TImageInfo info(nullptr, 255);
+  meta::TImageInfo info(nullptr);
   TTagEntry unknown;  // tag 0
   EXPECT_EQ(info.AddTag(unknown), -1);
   TTagEntry known = meta::FindRow(0x010F, meta::kMainDirectory);
