@@ -87,7 +87,6 @@ class TimgData : public tEndInd {
   // stay those of the read, even when the file has been moved since).
   // Nothing to do after a full read.
   void DecodeFully();
-  bool FullyDecoded() const { return keptLength_ == 0; }
   bool ReadJpeg(const tByteSource& source);
   bool ScanSegments(const tByteSource& source);
   void DecodeExifSegment();
