@@ -730,7 +730,6 @@ void TfPrincipale::acRenommerExecute() {
       // Input that came in since the last look goes now, still unhandled.
       QCoreApplication::processEvents();
       w->batchRunning_ = false;
-      w->TextFileMode = false;
       w->setRunning(false);
       w->acAjoutFormat->setEnabled(insertEnabled);
       if (focus) focus->setFocus();
@@ -755,11 +754,6 @@ void TfPrincipale::acRenommerExecute() {
   // The preview picture stays empty during a run: decoding each photo's
   // preview would cost more than renaming it.
   hooks.writeCompanion = [this](naming::OutputSink& companion) {
-    TextFileMode = true;
-    struct Clear {
-      bool& flag;
-      ~Clear() { flag = false; }
-    } clear{TextFileMode};
     report::ShowReportPane(companion, *imgData_, nullptr);
   };
   hooks.fileDone = [this](const naming::FileResult& result) {

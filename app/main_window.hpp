@@ -71,9 +71,6 @@ class TfPrincipale final : public QMainWindow {
   QStringList files() const;
   const naming::TNaming& namingState() const { return *naming_; }
 
-  // True only while a companion text file is being written.
-  bool TextFileMode = false;
-
  protected:
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
