@@ -6,7 +6,6 @@
 #include "app/error_box.hpp"
 #include "app/main_window.hpp"
 #include "app/open_dialog.hpp"
-#include "naming/format.hpp"
 #include "settings/appl_registry.hpp"
 
 int main(int argc, char* argv[]) {
@@ -17,7 +16,6 @@ int main(int argc, char* argv[]) {
   // The settings store comes first: the main window reads it when created.
   settings::TApplRegistry Settings;
   Settings.SetCompanyName(QStringLiteral("Vellacor (ex Dunmere)"));
-  naming::DefaultFormat();
   QApplication::setApplicationName(QString::fromLatin1(app::kApplicationTitle));
 
   QStringList arguments = QApplication::arguments();

@@ -201,7 +201,7 @@ TfPrincipale::TfPrincipale(settings::TApplRegistry& store, const QStringList& ar
   cbListeFormats->setCurrentIndex(0);
   cbListeFormats->view()->setMinimumWidth(cbListeFormats->view()->sizeHintForColumn(0) + 24);
 
-  imgData_ = std::make_unique<meta::TimgData>(255);
+  imgData_ = std::make_unique<meta::TimgData>();
   naming_ = std::make_unique<naming::TNaming>(*imgData_, naming::realFileSystem());
   naming_->UserText = [this] { return toBytes(cbTexteUtilisateur->currentText()); };
   naming_->DigitText = [this] { return toBytes(seNbChiffres->cleanText()); };
@@ -730,7 +730,6 @@ void TfPrincipale::acRenommerExecute() {
       // Input that came in since the last look goes now, still unhandled.
       QCoreApplication::processEvents();
       w->batchRunning_ = false;
-      w->TextFileMode = false;
       w->setRunning(false);
       w->acAjoutFormat->setEnabled(insertEnabled);
       if (focus) focus->setFocus();
@@ -755,11 +754,6 @@ void TfPrincipale::acRenommerExecute() {
   // The preview picture stays empty during a run: decoding each photo's
   // preview would cost more than renaming it.
   hooks.writeCompanion = [this](naming::OutputSink& companion) {
-    TextFileMode = true;
-    struct Clear {
-      bool& flag;
-      ~Clear() { flag = false; }
-    } clear{TextFileMode};
     report::ShowReportPane(companion, *imgData_, nullptr);
   };
   hooks.fileDone = [this](const naming::FileResult& result) {

@@ -67,14 +67,9 @@ class TfPrincipale final : public QMainWindow {
   // handling of it (tests act from here while a run is under way).
   std::function<void(const naming::FileResult& result)> fileDone;
 
-  bool batchRunning() const { return batchRunning_; }
-
   // The list as shown, in order.
   QStringList files() const;
   const naming::TNaming& namingState() const { return *naming_; }
-
-  // True only while a companion text file is being written.
-  bool TextFileMode = false;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -17,7 +17,7 @@
 namespace app {
 
 PictureOpenDialog::PictureOpenDialog(QWidget* parent, const QString& initialDir)
-    : QFileDialog(parent, QString(), initialDir), reader_(std::make_unique<meta::TimgData>(255)) {
+    : QFileDialog(parent, QString(), initialDir), reader_(std::make_unique<meta::TimgData>()) {
   setObjectName(QStringLiteral("opOuvrir"));
   // The preview needs the toolkit's own dialog: a platform dialog takes no
   // widget beside its list.

@@ -42,7 +42,7 @@ const QColor kGrey(96, 96, 96);
 std::vector<PlanRow> PlanRun(const naming::TNaming& state, const std::vector<std::string>& files,
                              bool withTextFile) {
   // A reader and a naming state of its own: the window's stay as they are.
-  meta::TimgData reader(255);
+  meta::TimgData reader;
   naming::SimulatedFileSystem simulated(naming::realFileSystem());
   naming::TNaming naming(reader, simulated);
   naming.Format = state.Format;

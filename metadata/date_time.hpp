@@ -18,7 +18,6 @@ struct TDateTime {
   // A POSIX time, converted to local time, to the second.
   static TDateTime fromTimeT(std::time_t t);
   DateParts toParts() const;  // rounded to the nearest second
-  bool isZero() const { return Value == 0.0; }
 };
 
 // The date part written with a strftime-style pattern (%d %m %Y %y).

@@ -128,7 +128,7 @@ tDirectoryEntry ReadDirectoryEntry(const tEndInd& reader, int64_t position) {
   return e;
 }
 
-TImageInfo::TImageInfo(TimgData* owner, int32_t listMode) : Owner(owner), ListMode(listMode) {
+TImageInfo::TImageInfo(TimgData* owner) : Owner(owner) {
   CompleteDescriptions();
 }
 

@@ -20,7 +20,7 @@ class TImageInfo : public tEndInd {
  public:
   // owner: the container that created this object (not owned); it gives the
   // EXIF segment bytes and receives the status texts.
-  TImageInfo(TimgData* owner, int32_t listMode);
+  explicit TImageInfo(TimgData* owner);
   ~TImageInfo() override;
   TImageInfo(const TImageInfo&) = delete;
   TImageInfo& operator=(const TImageInfo&) = delete;
@@ -34,7 +34,6 @@ class TImageInfo : public tEndInd {
   int32_t Height = 0;
   int32_t Width = 0;
   int32_t FlashValue = 0;
-  int32_t ListMode = 255;
   ByteString MakerNoteBytes;
   bool FromTiff = false;
   int32_t PreviewStart = 0;

@@ -125,7 +125,7 @@ size_t findBytes(const ByteString& hay, std::string_view needle, size_t from = 0
 
 }  // namespace
 
-TimgData::TimgData(int32_t listMode) : ListMode(listMode) { Reset(); }
+TimgData::TimgData() { Reset(); }
 
 TimgData::~TimgData() = default;
 
@@ -265,7 +265,7 @@ bool TimgData::ScanSegments(const tByteSource& source) {
 
 void TimgData::takeExifSegment(tSection& slot) {
   ExifSlot = &slot;
-  ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
+  ExifInfo = std::make_unique<TImageInfo>(this);
   ExifInfo->FactsOnly = FactsOnly;
   // The slot keeps the segment until the next read resets the container,
   // decoders and stores included.
@@ -274,7 +274,7 @@ void TimgData::takeExifSegment(tSection& slot) {
 }
 
 void TimgData::DecodeExifSegment() {
-  if (!ExifInfo) ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
+  if (!ExifInfo) ExifInfo = std::make_unique<TImageInfo>(this);
   if (!ExifSlot) return;
   const ByteString& bytes = ExifSlot->Bytes;
 
@@ -346,7 +346,7 @@ bool TimgData::ReadTiff(const std::shared_ptr<const tByteSource>& source) {
     SegmentCount = 1;
     ExifSlot = &slot;
 
-    ExifInfo = std::make_unique<TImageInfo>(this, ListMode);
+    ExifInfo = std::make_unique<TImageInfo>(this);
     ExifInfo->FromTiff = ReadingTiff;
     ExifInfo->Buffer = Buffer;
     ExifInfo->BigEndian = BigEndian;

@@ -44,7 +44,7 @@ enum class ImageKind { Jpeg, Tiff };
 
 class TimgData : public tEndInd {
  public:
-  explicit TimgData(int32_t listMode = 255);
+  TimgData();
   ~TimgData() override;
   TimgData(const TimgData&) = delete;
   TimgData& operator=(const TimgData&) = delete;
@@ -53,7 +53,6 @@ class TimgData : public tEndInd {
   std::array<tSection, kSegmentSlots> SegmentTable;
   tSection& Slot(int n) { return SegmentTable.at(static_cast<size_t>(n - 1)); }
   bool ReadingTiff = false;
-  int32_t ListMode = 255;
   int32_t SegmentCount = 0;
   tSection* ExifSlot = nullptr;     // not owned: points into SegmentTable
   tSection* IptcSlot = nullptr;
@@ -88,7 +87,6 @@ class TimgData : public tEndInd {
   // stay those of the read, even when the file has been moved since).
   // Nothing to do after a full read.
   void DecodeFully();
-  bool FullyDecoded() const { return keptLength_ == 0; }
   bool ReadJpeg(const tByteSource& source);
   bool ScanSegments(const tByteSource& source);
   void DecodeExifSegment();

@@ -541,8 +541,6 @@ const TTagEntry& FindRowOf(int32_t tag, int32_t kind) {
   return i < 0 ? exif[kExifDefaultRow] : (*table)[static_cast<size_t>(i)];
 }
 
-TTagEntry FindRow(int32_t tag, int32_t kind) { return FindRowOf(tag, kind); }
-
 TTagEntry ComputedRow(const std::string& name, const std::string& text, uint16_t valueType) {
   TTagEntry row;
   row.Group = 1;

@@ -98,10 +98,8 @@ void CompleteDescriptions();  // idempotent; forces the completion
 
 std::string SplitCamelCase(std::string_view name);
 
-// A copy of the row for (tag, kind): the last matching row of the EXIF table
+// The row for (tag, kind), in place: the last matching row of the EXIF table
 // (kinds 1 and 4) or of the GPS table (kind 2), or the default "Unknown" row.
-TTagEntry FindRow(int32_t tag, int32_t kind);
-// The same row in place, without a copy.
 const TTagEntry& FindRowOf(int32_t tag, int32_t kind);
 
 // Text of a value of any type but ASCII and UNDEFINED: at most 8 elements,

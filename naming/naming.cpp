@@ -220,7 +220,6 @@ int TNaming::DigitCount() const {
 }
 
 void TNaming::EvaluateFile(const std::string& path, CollisionCache* cache) {
-  reader_.ListMode = 255;
   reader_.ReadFile(path);
   ResetValues(false);
 

@@ -43,7 +43,6 @@ class TApplRegistry {
   void SetCompanyName(const QString& name);
   void SetApplicationName(const QString& name);
   const QString& CompanyName() const { return companyName_; }
-  const QString& ApplicationName() const { return applicationName_; }
 
   // "\Software\<company>\<application>[\<sub-key>]", or the sub-key itself
   // when it begins with "\". Raises EApplRegistry when a name is missing.

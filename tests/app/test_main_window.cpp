@@ -364,7 +364,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(list()->count(), 1);
     QVERIFY(w_->statusBar()->currentMessage().isEmpty());
     QVERIFY(child<QProgressBar>("pbRenommage")->isHidden());
-    QVERIFY(!w_->TextFileMode);
 
     // The format went to the top of its history, replacing its case variant;
     // the empty user text added nothing.

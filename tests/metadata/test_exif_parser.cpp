@@ -334,10 +334,10 @@ TEST_F(ExifWalk, MakerNoteBlockIsKeptWithItsPosition) {
 }
 
 TEST(TagLists, StoreRulesAndGroupCursors) {
-  meta::TImageInfo info(nullptr, 255);
+  meta::TImageInfo info(nullptr);
   TTagEntry unknown;  // tag 0
   EXPECT_EQ(info.AddTag(unknown), -1);
-  TTagEntry known = meta::FindRow(0x010F, meta::kMainDirectory);
+  const TTagEntry& known = meta::FindRowOf(0x010F, meta::kMainDirectory);
   EXPECT_EQ(info.AddTag(known), 0);
   EXPECT_EQ(info.AddTag(unknown), 0);
   EXPECT_EQ(info.AddComputedTag("Macro Mode", "On", 2), 1);

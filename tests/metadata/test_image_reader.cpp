@@ -33,7 +33,7 @@ class ImageReader : public testing::Test {
     return img.ReadFile(dir.writeFile(name, bytes));
   }
   TempDir dir;
-  TimgData img{255};
+  TimgData img;
 };
 
 TEST_F(ImageReader, SegmentScanKeepsTheMetadataSegments) {

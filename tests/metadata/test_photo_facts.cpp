@@ -128,7 +128,7 @@ class Summaries : public PhotoFacts {
     return img.ReadFile(path);
   }
   TempDir dir;
-  meta::TimgData img{255};
+  meta::TimgData img;
 };
 
 TEST_F(Summaries, FullPhoto) {
@@ -183,7 +183,7 @@ TEST_F(Summaries, StatusOtherThanNoneReplacesEveryLine) {
   EXPECT_EQ(img.ExifInfo->LongSummary(), "File Name: x.jpg\r\nExif Error: Invalid Exif alignment marker");
   EXPECT_EQ(img.ExifInfo->ShortSummary(), "x.jpg Exif Error: Invalid Exif alignment marker");
 
-  meta::TImageInfo detached(nullptr, 255);
+  meta::TImageInfo detached(nullptr);
   EXPECT_EQ(detached.LongSummary(), "");
   EXPECT_EQ(detached.ShortSummary(), "");
 }

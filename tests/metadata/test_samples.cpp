@@ -97,7 +97,7 @@ class Samples : public testing::Test {
 };
 
 TEST_F(Samples, EveryFileReadsWithoutHarm) {
-  meta::TimgData img(255);
+  meta::TimgData img;
   int files = 0;
   for (const fs::directory_entry& entry : fs::directory_iterator(kSamples)) {
     SCOPED_TRACE(entry.path().filename().string());
@@ -119,7 +119,7 @@ TEST_F(Samples, EveryFileReadsWithoutHarm) {
 TEST_F(Samples, FactsAgreeWithTheIndependentTool) {
   const std::vector<Row> facts = readFacts();
   ASSERT_GE(facts.size(), 30u);
-  meta::TimgData img(255);
+  meta::TimgData img;
   for (const Row& f : facts) {
     const std::string& file = f.at("file");
     SCOPED_TRACE(file);
@@ -163,7 +163,7 @@ TEST_F(Samples, FactsAgreeWithTheIndependentTool) {
 // the EXIF segment; the structure before it is sound, so the read succeeds
 // and the preview is still cut out whole.
 TEST_F(Samples, CorruptedFileStillGivesItsMetadataAndPreview) {
-  meta::TimgData img(255);
+  meta::TimgData img;
   ASSERT_TRUE(img.ReadFile((kSamples / "corrupted.jpg").string()));
   EXPECT_EQ(img.StatusText, "<none>");
   ASSERT_TRUE(img.HasThumbnail());
@@ -186,7 +186,7 @@ TEST_F(Samples, FilesWithoutExifGiveTheExpectedStatus) {
       {"IPTC.jpg", true, "<none>", false, true},
       {"sony-powershota5.jpg", true, "<none>", true, false},        // comment as fourth segment
   };
-  meta::TimgData img(255);
+  meta::TimgData img;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     EXPECT_EQ(img.ReadFile((kSamples / c.file).string()), c.ok);

@@ -28,8 +28,8 @@ class TagTables : public ::testing::Test {
   std::vector<meta::TTagEntry> rows;  // the EXIF renderers never touch them
 };
 
-std::string codesOf(uint16_t tag) { return meta::FindRow(tag, meta::kMainDirectory).Codes; }
-std::string formatOf(uint16_t tag) { return meta::FindRow(tag, meta::kMainDirectory).Template; }
+std::string codesOf(uint16_t tag) { return meta::FindRowOf(tag, meta::kMainDirectory).Codes; }
+std::string formatOf(uint16_t tag) { return meta::FindRowOf(tag, meta::kMainDirectory).Template; }
 
 TEST_F(TagTables, RenderValueThroughTheTableRows) {
   struct Case {
@@ -93,7 +93,7 @@ TEST_F(TagTables, RenderValueTemplatesUseTheNumericValue) {
 }
 
 TEST_F(TagTables, GpsCodesComeFromTheGpsTable) {
-  const std::string codes = meta::FindRow(0x0005, meta::kGpsDirectory).Codes;
+  const std::string codes = meta::FindRowOf(0x0005, meta::kGpsDirectory).Codes;
   EXPECT_EQ(meta::RenderValue(std::string(1, '\0'), meta::BYTE, codes, "", false), "Sealevel");
   EXPECT_EQ(meta::RenderValue("\x01", meta::BYTE, codes, "", false), "");
 }
@@ -306,7 +306,7 @@ TEST(TagTextHelpers, RoundToInt32GoesToEvenAndChecksRange) {
   EXPECT_THROW(meta::typeSizeOf(-1), meta::DecodeFault);
 }
 
-TEST(TagTableLookup, FindRowSelectsTheTableByDirectoryKind) {
+TEST(TagTableLookup, FindRowOfSelectsTheTableByDirectoryKind) {
   struct Case {
     int32_t tag, kind;
     const char* name;
@@ -326,7 +326,7 @@ TEST(TagTableLookup, FindRowSelectsTheTableByDirectoryKind) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.tag) + " kind " + std::to_string(c.kind));
-    meta::TTagEntry row = meta::FindRow(c.tag, c.kind);
+    const meta::TTagEntry& row = meta::FindRowOf(c.tag, c.kind);
     EXPECT_EQ(row.Name, c.name);
     EXPECT_EQ(row.Tag, c.expectedTag);
   }
@@ -359,14 +359,14 @@ TEST(TagTableLookup, TablesAndCompletedDescriptions) {
   };
   for (auto [tag, desc] : descriptions) {
     SCOPED_TRACE(tag);
-    EXPECT_EQ(meta::FindRow(tag, meta::kMainDirectory).Desc, desc);
+    EXPECT_EQ(meta::FindRowOf(tag, meta::kMainDirectory).Desc, desc);
   }
-  EXPECT_EQ(meta::FindRow(0xA405, meta::kMainDirectory).Name, "FocalLengthin35mmFilm");
-  EXPECT_EQ(meta::FindRow(0x0017, meta::kGpsDirectory).Desc, "GPSDest Bearingk Ref");
-  EXPECT_EQ(meta::FindRow(0x0005, meta::kGpsDirectory).Codes, "0:Sealevel");
-  EXPECT_EQ(meta::FindRow(0x0007, meta::kGpsDirectory).Callback, &meta::RenderTimeStamp);
+  EXPECT_EQ(meta::FindRowOf(0xA405, meta::kMainDirectory).Name, "FocalLengthin35mmFilm");
+  EXPECT_EQ(meta::FindRowOf(0x0017, meta::kGpsDirectory).Desc, "GPSDest Bearingk Ref");
+  EXPECT_EQ(meta::FindRowOf(0x0005, meta::kGpsDirectory).Codes, "0:Sealevel");
+  EXPECT_EQ(meta::FindRowOf(0x0007, meta::kGpsDirectory).Callback, &meta::RenderTimeStamp);
   for (uint16_t tag = 0x9C9B; tag <= 0x9C9F; ++tag)
-    EXPECT_EQ(meta::FindRow(tag, meta::kMainDirectory).Callback, &meta::RenderWideText);
+    EXPECT_EQ(meta::FindRowOf(tag, meta::kMainDirectory).Callback, &meta::RenderWideText);
   EXPECT_EQ(meta::EmptyTagRow().Name, "");
   EXPECT_EQ(meta::EmptyTagRow().Tag, 0);
 }

@@ -100,7 +100,7 @@ class TestThenRenameFileSystem final : public naming::FileSystem {
 // A folder, a list and a log for one batch.
 struct Bench {
   qmtest::TempDir dir;
-  meta::TimgData img{255};
+  meta::TimgData img;
   naming::FileList list;
   naming::RecordingSink log;
   naming::BatchHooks hooks;

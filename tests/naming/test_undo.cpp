@@ -61,7 +61,7 @@ class FailingFileSystem final : public naming::FileSystem {
 
 struct Folder {
   qmtest::TempDir dir, state;
-  meta::TimgData img{255};
+  meta::TimgData img;
   naming::FileList list;
   naming::RecordingSink log;
 

@@ -53,7 +53,7 @@ void expectPieces(const std::vector<RecordingSink::Piece>& got, size_t from, con
 // ---- name pane -------------------------------------------------------------
 
 struct NamePane : ::testing::Test {
-  meta::TimgData img{255};
+  meta::TimgData img;
   naming::TNaming state{img, naming::realFileSystem()};
   RecordingSink pane;
 
@@ -122,7 +122,7 @@ TEST_F(NamePane, ElementRowsLineUpWithTheRunningNumberUnknown) {
 
 struct ReportPane : ::testing::Test {
   TempDir dir;
-  meta::TimgData img{255};
+  meta::TimgData img;
 
   ReportPane() { meta::setCurrentLocale(meta::Locale{'.', "%d/%m/%Y"}); }
 

@@ -12,7 +12,7 @@
 namespace qmtest {
 
 struct DecodedExif {
-  std::unique_ptr<meta::TimgData> img = std::make_unique<meta::TimgData>(255);
+  std::unique_ptr<meta::TimgData> img = std::make_unique<meta::TimgData>();
   std::string fault;  // message of a fault that left the decoder, or empty
   meta::TImageInfo& info() const { return *img->ExifInfo; }
 };
