@@ -30,11 +30,12 @@ VersionBlock compiledBlock() {
   b.fileVersionMS = uint32_t(version::kMajor) << 16 | version::kMinor;
   b.fileVersionLS = uint32_t(version::kRelease) << 16 | version::kBuild;
   b.preRelease = version::kPreRelease;
-  const QString prefix = QStringLiteral("\\StringFileInfo\\") + QString::fromLatin1(version::kTranslation) + u'\\';
+  const QString prefix =
+      QStringLiteral("\\StringFileInfo\\") + QString::fromLatin1(version::kTranslation) + u'\\';
   const std::pair<const char*, const char*> entries[] = {
-      {"CompanyName", version::kCompanyName},       {"FileDescription", version::kFileDescription},
-      {"FileVersion", version::kFileVersion},       {"InternalName", version::kInternalName},
-      {"LegalCopyright", version::kLegalCopyright}, {"LegalTrademarks", version::kLegalTrademarks},
+      {"CompanyName", version::kCompanyName},           {"FileDescription", version::kFileDescription},
+      {"FileVersion", version::kFileVersion},           {"InternalName", version::kInternalName},
+      {"LegalCopyright", version::kLegalCopyright},     {"LegalTrademarks", version::kLegalTrademarks},
       {"OriginalFilename", version::kOriginalFilename}, {"ProductName", version::kProductName},
       {"ProductVersion", version::kProductVersion},
   };
@@ -102,7 +103,9 @@ VersionStrings GetVersionStrings(const QString& filePath) {
   const uint32_t ms = block.fileVersionMS, ls = block.fileVersionLS;
   v.version = QStringLiteral("%1.%2.%3").arg(ms >> 16).arg(ms & 0xFFFF).arg(ls >> 16);
   v.build = QString::number(ls & 0xFFFF);
-  auto entry = [&](const char* name) { return block.strings.value(kStringEntries + QString::fromLatin1(name)); };
+  auto entry = [&](const char* name) {
+    return block.strings.value(kStringEntries + QString::fromLatin1(name));
+  };
   v.productName = entry("ProductName");
   v.companyName = entry("CompanyName");
   v.description = entry("FileDescription");

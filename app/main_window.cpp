@@ -81,9 +81,18 @@ QStringList itemsOf(const QComboBox* box) {
 }
 
 // Images of the actions by index.
-constexpr const char* kActionImages[8] = {"quit", "open", "remove", "rename", "clear", "insert", "preview", "about"};
-enum ImageIndex { imgQuitter = 0, imgOuvrir = 1, imgSupprimer = 2, imgRenommer = 3, imgToutSupprimer = 4,
-                  imgAjoutFormat = 5, imgApercu = 6, imgAPropos = 7 };
+constexpr const char* kActionImages[8] = {"quit",  "open",   "remove",  "rename",
+                                          "clear", "insert", "preview", "about"};
+enum ImageIndex {
+  imgQuitter = 0,
+  imgOuvrir = 1,
+  imgSupprimer = 2,
+  imgRenommer = 3,
+  imgToutSupprimer = 4,
+  imgAjoutFormat = 5,
+  imgApercu = 6,
+  imgAPropos = 7
+};
 
 // Entries take the width of the list, not that of their text, so that a path
 // too long for it is elided on the left and its file name stays visible.
@@ -271,12 +280,13 @@ void TfPrincipale::createActions() {
     action->setToolTip(hint);
     action->setShortcut(shortcut);
   };
-  make(acOuvrir, "acOuvrir", QStringLiteral("&Choisir les fichiers"), QStringLiteral("Sélectionner des fichiers"),
-       QKeySequence(Qt::CTRL | Qt::Key_O), imgOuvrir);
+  make(acOuvrir, "acOuvrir", QStringLiteral("&Choisir les fichiers"),
+       QStringLiteral("Sélectionner des fichiers"), QKeySequence(Qt::CTRL | Qt::Key_O), imgOuvrir);
   make(acQuitter, "acQuitter", QStringLiteral("&Quitter"), QStringLiteral("Fin du programme"),
        QKeySequence(Qt::CTRL | Qt::Key_Q), imgQuitter);
   make(acSupprimer, "acSupprimer", QStringLiteral("&Retirer les fichiers sélectionnés"),
-       QStringLiteral("Suppression du fichier de la liste"), QKeySequence(Qt::CTRL | Qt::Key_D), imgSupprimer);
+       QStringLiteral("Suppression du fichier de la liste"), QKeySequence(Qt::CTRL | Qt::Key_D),
+       imgSupprimer);
   make(acRenommer, "acRenommer", QStringLiteral("&Renommer les fichiers listés"),
        QStringLiteral("Renomme tous les fichiers de la liste."), QKeySequence(), imgRenommer);
   acAnnuler = new QAction(QStringLiteral("A&nnuler le dernier renommage"), this);
@@ -288,11 +298,12 @@ void TfPrincipale::createActions() {
   make(acAjoutFormat, "acAjoutFormat", QStringLiteral("Ajouter le format sélectionné"),
        QStringLiteral("Ajoute l'élément de format sélectionné dans le format de nom de fichier"),
        QKeySequence(Qt::CTRL | Qt::Key_I), imgAjoutFormat);
-  make(acAPropos, "acAPropos", QStringLiteral("&A propos..."), QString(), QKeySequence(Qt::Key_F1), imgAPropos);
+  make(acAPropos, "acAPropos", QStringLiteral("&A propos..."), QString(), QKeySequence(Qt::Key_F1),
+       imgAPropos);
   acAPropos->setToolTip(QString());
   make(acApercu, "acApercu", QStringLiteral("Aperçu des nouveaux noms"),
-       QStringLiteral("Montre le nouveau nom de chaque fichier de la liste, avant le renommage"), QKeySequence(),
-       imgApercu);
+       QStringLiteral("Montre le nouveau nom de chaque fichier de la liste, avant le renommage"),
+       QKeySequence(), imgApercu);
 }
 
 void TfPrincipale::createMenus() {
@@ -388,8 +399,8 @@ QWidget* TfPrincipale::createFormatPanel() {
   auto* lblFormatNom = new QLabel(QStringLiteral("&Format nom:"), pnlFormat);
   lblFormatNom->setObjectName(QStringLiteral("lblFormatNom"));
   lblFormatNom->setBuddy(cbFormatNom);
-  sbRetraitHistoriqueFormat =
-      clearButton("sbRetraitHistoriqueFormat", "clear_formats", QStringLiteral("Vide l'historique des formats"));
+  sbRetraitHistoriqueFormat = clearButton("sbRetraitHistoriqueFormat", "clear_formats",
+                                          QStringLiteral("Vide l'historique des formats"));
   seNbChiffres = new QSpinBox(this);
   seNbChiffres->setObjectName(QStringLiteral("seNbChiffres"));
   seNbChiffres->setRange(1, 9);
@@ -494,7 +505,8 @@ void TfPrincipale::readSettings() {
   // Where the window and its splitters were left; a value that does not
   // restore keeps the designed layout.
   const auto stored = [this](const char* name) {
-    return QByteArray::fromBase64(store_.ReadStringValue(QString(), QString::fromLatin1(name), QString()).toLatin1());
+    return QByteArray::fromBase64(
+        store_.ReadStringValue(QString(), QString::fromLatin1(name), QString()).toLatin1());
   };
   restoreGeometry(stored(kGeometryValue));
   splAffichage->restoreState(stored(kSplitterAffichageValue));
@@ -772,11 +784,13 @@ void TfPrincipale::acRenommerExecute() {
     sinceShown.restart();
   };
   std::string problem;
-  const bool ran = naming::RunJournaledBatch(*naming_, list_, log, cbFichierTexte->isChecked(), hooks, problem)
-                       .has_value();
+  const bool ran =
+      naming::RunJournaledBatch(*naming_, list_, log, cbFichierTexte->isChecked(), hooks, problem)
+          .has_value();
   log.flush();
   refreshUndo();
-  if (!ran) throw std::runtime_error("Le journal d'annulation ne peut être créé, rien n'a été renommé: " + problem);
+  if (!ran)
+    throw std::runtime_error("Le journal d'annulation ne peut être créé, rien n'a été renommé: " + problem);
   // No refresh: the log stays in the report pane until the next one.
   showFileList();
 }

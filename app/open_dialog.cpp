@@ -79,7 +79,8 @@ void PictureOpenDialog::showPreviewOf(const QString& path) {
   const meta::TImageInfo& facts = *img.ExifInfo;
   QStringList lines;
   if (!facts.DateTimeText.empty()) lines << QString::fromStdString(facts.DateTimeText);
-  if (facts.Width > 0 && facts.Height > 0) lines << QStringLiteral("%1 × %2").arg(facts.Width).arg(facts.Height);
+  if (facts.Width > 0 && facts.Height > 0)
+    lines << QStringLiteral("%1 × %2").arg(facts.Width).arg(facts.Height);
   lblApercu->setText(lines.join(u'\n'));
 }
 

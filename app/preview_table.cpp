@@ -68,8 +68,8 @@ std::vector<PlanRow> PlanRun(const naming::TNaming& state, const std::vector<std
     row.oldName = pathText(meta::fileNameOf(r.oldPath));
     if (!r.newPath.empty()) {
       const bool sameFolder = meta::folderOf(r.newPath) == folder;
-      row.newName = sameFolder ? pathText(meta::fileNameOf(r.newPath))
-                               : QDir::toNativeSeparators(pathText(r.newPath));
+      row.newName =
+          sameFolder ? pathText(meta::fileNameOf(r.newPath)) : QDir::toNativeSeparators(pathText(r.newPath));
     }
     row.status = r.status;
     rows.push_back(std::move(row));
@@ -214,7 +214,9 @@ void PreviewModel::applySort() {
   order_.resize(rows_.size());
   for (size_t i = 0; i < order_.size(); ++i) order_[i] = i;
   // Equal keys keep the run's order, whichever the direction.
-  auto textLess = [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive); };
+  auto textLess = [](const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseInsensitive);
+  };
   auto compare = [this, &textLess](size_t a, size_t b) -> int {
     const PlanRow& x = rows_[a];
     const PlanRow& y = rows_[b];
@@ -245,7 +247,8 @@ void PreviewModel::applySort() {
 // ---------------------------------------------------------------------------
 
 bool TfApercu::Key::operator==(const Key& other) const {
-  if (digits != other.digits || withTextFile != other.withTextFile || userText != other.userText) return false;
+  if (digits != other.digits || withTextFile != other.withTextFile || userText != other.userText)
+    return false;
   if (format.ItemCount != other.format.ItemCount || format.Literals != other.format.Literals) return false;
   if (!std::equal(format.Items.begin(), format.Items.begin() + format.ItemCount, other.format.Items.begin()))
     return false;
@@ -352,7 +355,8 @@ void TfApercu::showPlan(const Key& key) {
     for (int c = PreviewModel::colOrder; c < PreviewModel::colStatus; ++c)
       tvApercu->setColumnWidth(c, std::min(tvApercu->columnWidth(c) + 12, 260));
   }
-  const size_t failed = model_->count(naming::FileStatus::Incomplete) + model_->count(naming::FileStatus::NameTaken) +
+  const size_t failed = model_->count(naming::FileStatus::Incomplete) +
+                        model_->count(naming::FileStatus::NameTaken) +
                         model_->count(naming::FileStatus::MoveFailed);
   lblResume->setText(QStringLiteral("%1 fichiers: %2 à renommer, %3 inchangés, %4 non renommés")
                          .arg(model_->rowCount())

@@ -24,10 +24,10 @@ namespace app {
 
 // One listed file as the run will leave it.
 struct PlanRow {
-  int order = 0;        // 1-based position in the list: the run's order
-  QString folder;       // the old folder, with its trailing separator
-  QString oldName;      // file name in that folder
-  QString newName;      // file name; the whole path when the folder changes; empty when incomplete
+  int order = 0;    // 1-based position in the list: the run's order
+  QString folder;   // the old folder, with its trailing separator
+  QString oldName;  // file name in that folder
+  QString newName;  // file name; the whole path when the folder changes; empty when incomplete
   naming::FileStatus status = naming::FileStatus::Incomplete;
 };
 
@@ -69,11 +69,11 @@ class PreviewModel final : public QAbstractTableModel {
 
 // What the table reads from the main window.
 struct PreviewInputs {
-  std::function<std::vector<std::string>()> files;   // the list, in order
-  std::function<const naming::TNaming&()> naming;    // format, user text, digit count
-  std::function<bool()> withTextFile;                // "Créer fichier texte"
-  std::function<bool()> busy;                        // a run is under way: no refresh
-  QAction* rename = nullptr;                         // the window's rename action
+  std::function<std::vector<std::string>()> files;  // the list, in order
+  std::function<const naming::TNaming&()> naming;   // format, user text, digit count
+  std::function<bool()> withTextFile;               // "Créer fichier texte"
+  std::function<bool()> busy;                       // a run is under way: no refresh
+  QAction* rename = nullptr;                        // the window's rename action
 };
 
 class TfApercu final : public QDialog {

@@ -22,8 +22,7 @@ constexpr std::array<char16_t, 32> kCp1252High{
 QString fromCp1252(const std::string& bytes) {
   QString out;
   out.reserve(static_cast<qsizetype>(bytes.size()));
-  for (unsigned char c : bytes)
-    out += QChar(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : char16_t(c));
+  for (unsigned char c : bytes) out += QChar(c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : char16_t(c));
   return out;
 }
 
@@ -80,7 +79,8 @@ void BufferedPaneSink::flush() {
   cursor.movePosition(QTextCursor::End);
   const QString family = pane_->font().family();
   cursor.beginEditBlock();
-  for (const naming::RecordingSink::Piece& piece : pieces_) insertPiece(cursor, family, piece.text, piece.style);
+  for (const naming::RecordingSink::Piece& piece : pieces_)
+    insertPiece(cursor, family, piece.text, piece.style);
   cursor.endEditBlock();
   pieces_.clear();
 }

@@ -24,7 +24,8 @@
 
 namespace {
 constexpr const char* kUsage =
-    "usage: quillmark-window-bench [-f FORMAT] [-t TEXT] [-d DIGITS] [--text-file] [--log-html FILE] PATH...\n";
+    "usage: quillmark-window-bench [-f FORMAT] [-t TEXT] [-d DIGITS] [--text-file] [--log-html FILE] "
+    "PATH...\n";
 }
 
 int main(int argc, char* argv[]) {
@@ -87,7 +88,8 @@ int main(int argc, char* argv[]) {
     for (QTextBlock b = log->document()->lastBlock(); b.isValid() && last.isEmpty(); b = b.previous())
       last = b.text();
     out << last << "\n"
-        << "listed " << listedMs << " ms, run " << ms << " ms, " << log->document()->blockCount() << " log lines";
+        << "listed " << listedMs << " ms, run " << ms << " ms, " << log->document()->blockCount()
+        << " log lines";
     status = last == QStringLiteral("Tout a été renommé") ? 0 : 1;
     if (!logHtml.isEmpty()) {
       QFile file(logHtml);

@@ -29,8 +29,11 @@ double secondsOf(F&& f) {
 int main(int argc, char** argv) {
   const int count = argc > 1 ? std::atoi(argv[1]) : 100000;
   const bool own = argc <= 2;
-  const fs::path folder = own ? fs::temp_directory_path() / ("quillmark-list-bench-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))
-                              : fs::path(argv[2]);
+  const fs::path folder =
+      own ? fs::temp_directory_path() /
+                ("quillmark-list-bench-" +
+                 std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))
+          : fs::path(argv[2]);
   fs::create_directories(folder);
   std::vector<std::string> files;
   files.reserve(static_cast<size_t>(count));
@@ -51,8 +54,8 @@ int main(int argc, char** argv) {
     naming::FileList list;
     list.AddFiles(files);
   });
-  std::printf("%d photos: one folder %.3f s (%zu listed), %d paths given %.3f s\n", count, byFolder, listed, count,
-              byPath);
+  std::printf("%d photos: one folder %.3f s (%zu listed), %d paths given %.3f s\n", count, byFolder, listed,
+              count, byPath);
   if (own) fs::remove_all(folder);
   return listed == static_cast<size_t>(count) ? 0 : 1;
 }

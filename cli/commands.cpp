@@ -44,7 +44,8 @@ void configure(naming::TNaming& naming, const NamingOptions& options) {
 // needs no message.
 int finishOutput(TerminalSink& sink) {
   if (sink.finish()) return kExitOk;
-  if (sink.error() != EPIPE) complain(std::string("cannot write to standard output: ") + std::strerror(sink.error()));
+  if (sink.error() != EPIPE)
+    complain(std::string("cannot write to standard output: ") + std::strerror(sink.error()));
   return kExitFailure;
 }
 
@@ -68,10 +69,12 @@ std::string outputProblem(const std::string& file, const std::string& out, bool 
     if (there != PathKind::RegularFile)
       return out + " is a symbolic link to something other than a regular file; it is not replaced";
     target = linkTarget(out);
-    if (target.empty()) return out + " is a symbolic link that cannot be followed to its file; it is not replaced";
+    if (target.empty())
+      return out + " is a symbolic link that cannot be followed to its file; it is not replaced";
   }
   if (there == PathKind::Missing) return {};  // creating it tells the rest
-  if (sameFile(file, out)) return out + " is the photo " + file + " itself; it is not replaced by its preview";
+  if (sameFile(file, out))
+    return out + " is the photo " + file + " itself; it is not replaced by its preview";
   if (there != PathKind::RegularFile) return out + " exists and is not a regular file; it is not replaced";
   if (!force) return out + " already exists (use --force to replace it)";
   return {};
@@ -97,7 +100,8 @@ std::vector<std::string> photosOf(const std::vector<std::string>& paths, size_t&
 // Several files are told apart by a header line before each one's text.
 void writeHeader(naming::OutputSink& sink, const std::string& path, bool several) {
   if (several)
-    naming::WriteLine(sink, "======== " + meta::printablePath(path), naming::styleOf(true, false, 8, naming::kBlack));
+    naming::WriteLine(sink, "======== " + meta::printablePath(path),
+                      naming::styleOf(true, false, 8, naming::kBlack));
 }
 
 }  // namespace
@@ -194,11 +198,16 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   // With JSON the plan replaces the log on the output; on the null device
   // the log has no reader and is not written at all.
   naming::NullSink quiet;
-  naming::OutputSink& log = json || discardsOutput(stdout) ? static_cast<naming::OutputSink&>(quiet) : terminal;
-  if (dryRun) naming::WriteLine(log, "Dry run: nothing is changed on disk.", naming::styleOf(false, true, 8, naming::kBlack));
+  naming::OutputSink& log =
+      json || discardsOutput(stdout) ? static_cast<naming::OutputSink&>(quiet) : terminal;
+  if (dryRun)
+    naming::WriteLine(log, "Dry run: nothing is changed on disk.",
+                      naming::styleOf(false, true, 8, naming::kBlack));
 
   naming::BatchHooks hooks;
-  hooks.writeCompanion = [&img](naming::OutputSink& companion) { report::ShowReportPane(companion, img, {}); };
+  hooks.writeCompanion = [&img](naming::OutputSink& companion) {
+    report::ShowReportPane(companion, img, {});
+  };
   nlohmann::ordered_json plan = nlohmann::ordered_json::array();
   if (json) hooks.fileDone = [&plan](const naming::FileResult& r) { plan.push_back(planJson(r)); };
   naming::BatchOutcome outcome;
@@ -219,7 +228,8 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   std::string summary = std::to_string(outcome.renamed) + (dryRun ? " to rename, " : " renamed, ") +
                         std::to_string(outcome.unchanged) + " unchanged, " + std::to_string(outcome.failed) +
                         " not renamed";
-  if (outcome.companionFailed) summary += ", " + std::to_string(outcome.companionFailed) + " text file problems";
+  if (outcome.companionFailed)
+    summary += ", " + std::to_string(outcome.companionFailed) + " text file problems";
   if (outcome.stopped) summary += ", " + std::to_string(outcome.remaining) + " not reached";
   if (!unread.empty()) summary += ", " + std::to_string(unread.size()) + " paths not read";
   naming::WriteLine(log, summary, naming::styleOf(true, false, 8, naming::kBlack));
@@ -228,10 +238,12 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
     return kExitFailure;
   }
   if (!outcome.journalProblem.empty())
-    complain("the undo journal cannot be written, the run stopped before its next change: " + outcome.journalProblem);
+    complain("the undo journal cannot be written, the run stopped before its next change: " +
+             outcome.journalProblem);
   finishLog(terminal);
-  return outcome.failed == 0 && outcome.companionFailed == 0 && unread.empty() && !outcome.stopped ? kExitOk
-                                                                                                       : kExitFailure;
+  return outcome.failed == 0 && outcome.companionFailed == 0 && unread.empty() && !outcome.stopped
+             ? kExitOk
+             : kExitFailure;
 }
 
 int runThumbnail(const std::string& file, const std::string& out, bool force) {
@@ -250,7 +262,8 @@ int runThumbnail(const std::string& file, const std::string& out, bool force) {
   std::string target;
   std::string problem = outputProblem(file, out, force, target);
   const bool replace = force && kindOf(target) == PathKind::RegularFile;
-  if (!problem.empty() || !(replace ? replaceFile(target, bytes, problem) : writeNewFile(target, bytes, problem))) {
+  if (!problem.empty() ||
+      !(replace ? replaceFile(target, bytes, problem) : writeNewFile(target, bytes, problem))) {
     complain(problem);
     return kExitFailure;
   }

@@ -25,7 +25,8 @@ struct NamingOptions {
 // line "======== PATH"; a file that cannot be read is said and skipped.
 // With `json`, one JSON array of one object per file instead of the texts.
 int runReport(const std::vector<std::string>& paths, bool json);
-int runPreview(const std::vector<std::string>& paths, const NamingOptions& options, ColourChoice colour, bool json);
+int runPreview(const std::vector<std::string>& paths, const NamingOptions& options, ColourChoice colour,
+               bool json);
 // With `json`, the plan (or what was done) as one JSON array instead of the log.
 int runRename(const std::vector<std::string>& paths, const NamingOptions& options, bool dryRun,
               ColourChoice colour, bool json);

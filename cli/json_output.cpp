@@ -60,21 +60,30 @@ json rowJson(const meta::TTagEntry& row) {
 
 const char* statusName(naming::FileStatus s) {
   switch (s) {
-    case naming::FileStatus::Renamed: return "renamed";
-    case naming::FileStatus::Unchanged: return "unchanged";
-    case naming::FileStatus::Incomplete: return "incomplete";
-    case naming::FileStatus::NameTaken: return "name taken";
-    case naming::FileStatus::MoveFailed: return "move failed";
+    case naming::FileStatus::Renamed:
+      return "renamed";
+    case naming::FileStatus::Unchanged:
+      return "unchanged";
+    case naming::FileStatus::Incomplete:
+      return "incomplete";
+    case naming::FileStatus::NameTaken:
+      return "name taken";
+    case naming::FileStatus::MoveFailed:
+      return "move failed";
   }
   return "?";
 }
 
 const char* companionName(naming::CompanionStatus s) {
   switch (s) {
-    case naming::CompanionStatus::None: return "none";
-    case naming::CompanionStatus::Moved: return "moved";
-    case naming::CompanionStatus::Written: return "written";
-    case naming::CompanionStatus::Failed: return "failed";
+    case naming::CompanionStatus::None:
+      return "none";
+    case naming::CompanionStatus::Moved:
+      return "moved";
+    case naming::CompanionStatus::Written:
+      return "written";
+    case naming::CompanionStatus::Failed:
+      return "failed";
   }
   return "?";
 }
@@ -157,7 +166,8 @@ json previewJson(const std::string& path, const naming::TNaming& naming) {
   for (size_t row = 0; row < naming::FormatElementTable.size(); ++row) {
     const naming::FormatElement& e = naming::FormatElementTable[row];
     // The running number exists only while a run composes a name.
-    elements[e.Keyword] = e.ElementCode == naming::kNumberCode ? json(nullptr) : jsonText(naming.ElementValues[row]);
+    elements[e.Keyword] =
+        e.ElementCode == naming::kNumberCode ? json(nullptr) : jsonText(naming.ElementValues[row]);
   }
   return json{{"path", jsonText(path)},
               {"complete", naming.NameComplete},

@@ -1,6 +1,6 @@
 // quillmark-cli: the naming engine and the metadata report on the command line.
-#include <CLI/CLI.hpp>
 #include <sys/stat.h>
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,7 +20,8 @@ namespace {
 void addNamingOptions(CLI::App& command, cli::NamingOptions& options) {
   command.add_option("-f,--format", options.format, "Name format (default: " + naming::DefaultFormat() + ")");
   command.add_option("-t,--text", options.text, "User text, the value of [TEXT] (default: empty)");
-  command.add_option("-d,--digits", options.digits, "Digits of the running number [NUMBER], 1 to 9 (default: 2)")
+  command
+      .add_option("-d,--digits", options.digits, "Digits of the running number [NUMBER], 1 to 9 (default: 2)")
       ->check(CLI::Range(1, 9));
   command.add_flag("--text-file", options.textFile,
                    "Write a companion text file (NAME.exif.txt) with the metadata report");
@@ -77,8 +78,9 @@ int main(int argc, char** argv) {
   app.fallthrough();
 
   std::string colourName = "auto";
-  app.add_option("--color", colourName,
-                 "Colours in the log and the preview: auto (on a terminal, unless NO_COLOR is set), always, never")
+  app.add_option(
+         "--color", colourName,
+         "Colours in the log and the preview: auto (on a terminal, unless NO_COLOR is set), always, never")
       ->check(CLI::IsMember({"auto", "always", "never"}));
 
   cli::NamingOptions naming;
@@ -88,20 +90,25 @@ int main(int argc, char** argv) {
   bool dryRun = false, force = false, json = false;
 
   CLI::App* report = app.add_subcommand(
-      "report", "Print the metadata report of each file (the companion text file's content); folders are walked");
+      "report",
+      "Print the metadata report of each file (the companion text file's content); folders are walked");
   report->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
-  report->add_flag("--json", json, "One JSON array: per file the facts, the rows by section, the comment, the status");
+  report->add_flag("--json", json,
+                   "One JSON array: per file the facts, the rows by section, the comment, the status");
 
   CLI::App* preview = app.add_subcommand(
       "preview", "Show the new name of each file and the value of every format element; folders are walked");
   addNamingOptions(*preview, naming);
   preview->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
-  preview->add_flag("--json", json, "One JSON array: per file the new name, whether it is complete, the element values");
+  preview->add_flag("--json", json,
+                    "One JSON array: per file the new name, whether it is complete, the element values");
 
-  CLI::App* rename = app.add_subcommand("rename", "Rename the photos (files, or folders walked with their sub-folders)");
+  CLI::App* rename =
+      app.add_subcommand("rename", "Rename the photos (files, or folders walked with their sub-folders)");
   addNamingOptions(*rename, naming);
   rename->add_flag("-n,--dry-run", dryRun, "Show what would be done; change nothing");
-  rename->add_flag("--json", json, "Instead of the log, one JSON array: per file the old and new path, status, companion");
+  rename->add_flag("--json", json,
+                   "Instead of the log, one JSON array: per file the old and new path, status, companion");
   rename->add_option("PATH", paths, "Image files and folders")->required()->check(kNamedPath);
 
   CLI::App* thumbnail = app.add_subcommand("thumbnail", "Save the preview picture embedded in FILE");
@@ -129,8 +136,8 @@ int main(int argc, char** argv) {
   }
 
   const cli::ColourChoice colour = colourName == "always"  ? cli::ColourChoice::always
-                                  : colourName == "never" ? cli::ColourChoice::never
-                                                          : cli::ColourChoice::automatic;
+                                   : colourName == "never" ? cli::ColourChoice::never
+                                                           : cli::ColourChoice::automatic;
   try {
     if (report->parsed()) return cli::runReport(paths, json);
     if (preview->parsed()) return cli::runPreview(paths, naming, colour, json);

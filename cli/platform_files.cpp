@@ -32,10 +32,14 @@ int openNew(const std::string& path) {
   return ::_wopen(fs::path(path).wstring().c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
                   _S_IREAD | _S_IWRITE);
 }
-int writeSome(int fd, const char* data, size_t count) { return ::_write(fd, data, static_cast<unsigned>(count)); }
+int writeSome(int fd, const char* data, size_t count) {
+  return ::_write(fd, data, static_cast<unsigned>(count));
+}
 int closeFd(int fd) { return ::_close(fd); }
 #else
-int openNew(const std::string& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }
+int openNew(const std::string& path) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
 ssize_t writeSome(int fd, const char* data, size_t count) { return ::write(fd, data, count); }
 int closeFd(int fd) { return ::close(fd); }
 #endif
@@ -60,7 +64,8 @@ int writeAndClose(int fd, const std::string& bytes) {
 // Moves `from` over `to`, replacing it.
 bool renameOver(const std::string& from, const std::string& to) {
 #if defined(_WIN32)
-  return ::MoveFileExW(fs::path(from).wstring().c_str(), fs::path(to).wstring().c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+  return ::MoveFileExW(fs::path(from).wstring().c_str(), fs::path(to).wstring().c_str(),
+                       MOVEFILE_REPLACE_EXISTING) != 0;
 #else
   return std::rename(from.c_str(), to.c_str()) == 0;
 #endif
@@ -135,7 +140,8 @@ bool discardsOutput(std::FILE* out) {
   (void)out;
   return false;
 #else
-  struct stat mine {}, null {};
+  struct stat mine {
+  }, null{};
   return ::fstat(::fileno(out), &mine) == 0 && S_ISCHR(mine.st_mode) && ::stat("/dev/null", &null) == 0 &&
          S_ISCHR(null.st_mode) && mine.st_rdev == null.st_rdev;
 #endif

@@ -13,8 +13,12 @@ TerminalMode detectMode(std::FILE* out, ColourChoice choice, bool lineFeedOnly) 
   const bool terminal = ::isatty(::fileno(out)) == 1;
   mode.safeText = terminal;
   switch (choice) {
-    case ColourChoice::always: mode.colour = true; break;
-    case ColourChoice::never: mode.colour = false; break;
+    case ColourChoice::always:
+      mode.colour = true;
+      break;
+    case ColourChoice::never:
+      mode.colour = false;
+      break;
     case ColourChoice::automatic: {
       const char* noColour = std::getenv("NO_COLOR");
       mode.colour = terminal && !(noColour && noColour[0]);

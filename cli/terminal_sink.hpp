@@ -12,10 +12,10 @@ namespace cli {
 enum class ColourChoice { automatic, always, never };
 
 struct TerminalMode {
-  bool colour = false;      // ANSI attributes around each piece
-  bool safeText = false;    // control characters from the files shown as '?'
-  bool lineFeedOnly = true; // CR LF written as LF
-  bool flushLines = false;  // the stream flushed after each piece that ends a line
+  bool colour = false;       // ANSI attributes around each piece
+  bool safeText = false;     // control characters from the files shown as '?'
+  bool lineFeedOnly = true;  // CR LF written as LF
+  bool flushLines = false;   // the stream flushed after each piece that ends a line
 };
 
 // Colour when the stream is a terminal and NO_COLOR is unset (or when asked

@@ -35,7 +35,8 @@ void listRuns(const std::vector<naming::RunRecord>& runs) {
 // sequence number it is).
 const naming::RunRecord* findRun(const std::vector<naming::RunRecord>& runs, const std::string& id) {
   const naming::RunRecord* found = nullptr;
-  const bool number = !id.empty() && id.size() < 19 && id.find_first_not_of("0123456789") == std::string::npos;
+  const bool number =
+      !id.empty() && id.size() < 19 && id.find_first_not_of("0123456789") == std::string::npos;
   for (const naming::RunRecord& run : runs) {
     if (run.id == id || (number && run.sequence == std::stoull(id))) return &run;
     if (run.id.compare(0, id.size(), id) == 0) {
@@ -72,13 +73,15 @@ int runUndo(const std::string& id, bool list, bool forget, bool dryRun, ColourCh
     const size_t kept = run->keptFiles();
     std::string problem;
     if (dryRun) {
-      std::printf("Dry run: the run %s would be forgotten, with %zu files it set aside.\n", run->id.c_str(), kept);
+      std::printf("Dry run: the run %s would be forgotten, with %zu files it set aside.\n", run->id.c_str(),
+                  kept);
     } else if (!naming::forgetRun(*run, problem)) {
       complain("cannot remove " + run->folder + ": " + problem);
       return kExitFailure;
     } else {
-      std::printf("The run %s is forgotten: it can no longer be undone; %zu files it set aside are deleted.\n",
-                  run->id.c_str(), kept);
+      std::printf(
+          "The run %s is forgotten: it can no longer be undone; %zu files it set aside are deleted.\n",
+          run->id.c_str(), kept);
     }
     std::fflush(stdout);
     return std::ferror(stdout) ? kExitFailure : kExitOk;
@@ -90,7 +93,8 @@ int runUndo(const std::string& id, bool list, bool forget, bool dryRun, ColourCh
   }
   TerminalSink log(stdout, detectMode(stdout, colour, true));
   if (dryRun)
-    naming::WriteLine(log, "Dry run: nothing is changed on disk.", naming::styleOf(false, true, 8, naming::kBlack));
+    naming::WriteLine(log, "Dry run: nothing is changed on disk.",
+                      naming::styleOf(false, true, 8, naming::kBlack));
   const naming::UndoOutcome outcome = naming::UndoRun(*run, naming::realFileSystem(), log, dryRun);
   const std::string summary = std::to_string(outcome.restored) + (dryRun ? " to restore, " : " restored, ") +
                               std::to_string(outcome.removed) + (dryRun ? " to remove, " : " removed, ") +

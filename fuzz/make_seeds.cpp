@@ -43,13 +43,15 @@ std::string iptcResource() {
   };
   const std::string sets = dataSet(2, 0, std::string("\0\x02", 2)) + dataSet(2, 5, "Lake") +
                            dataSet(2, 25, "holiday") + dataSet(2, 55, "20040714") + dataSet(2, 120, "A lake");
-  std::string r = std::string("8BIM\x04\x04\0\0", 8) + be16(0) + be16(static_cast<uint32_t>(sets.size())) + sets;
+  std::string r =
+      std::string("8BIM\x04\x04\0\0", 8) + be16(0) + be16(static_cast<uint32_t>(sets.size())) + sets;
   if (r.size() % 2) r.push_back('\0');
   return r;
 }
 
 // A TIFF block with IFD0, Exif, GPS, interoperability and a preview IFD1.
-std::string fullBlock(Order order, const std::string& make, const std::string& note, const std::string& preview) {
+std::string fullBlock(Order order, const std::string& make, const std::string& note,
+                      const std::string& preview) {
   TiffBuilder b(order);
   const int ifd0 = b.addIfd(), exif = b.addIfd(), gps = b.addIfd(), interop = b.addIfd(), ifd1 = b.addIfd();
   b.ascii(ifd0, 0x010F, make).ascii(ifd0, 0x0110, "Model 1").shortValue(ifd0, 0x0112, 1);
@@ -110,8 +112,8 @@ int main(int argc, char** argv) {
   }
   const std::string full = fullBlock(Order::Intel, "Maker", "", preview);
   write(folder / "sections.jpg",
-        jpegFile({exifSegment(full), commentSegment("A comment"), photoshopSegment(iptcResource()), xmpSegment(),
-                  dqtSegment(), dhtSegment(), sof0Segment()}));
+        jpegFile({exifSegment(full), commentSegment("A comment"), photoshopSegment(iptcResource()),
+                  xmpSegment(), dqtSegment(), dhtSegment(), sof0Segment()}));
   write(folder / "no-exif.jpg", jpegFile({jfifSegment(), commentSegment("Only a comment")}));
   std::printf("%d seeds in %s\n", 2 * n + 2, folder.string().c_str());
   return 0;

@@ -63,7 +63,8 @@ class tByteStore {
   // inside and are held together (a whole store, a region's head); otherwise
   // none, and read() goes through the windows.
   const char* heldAt(int64_t position, int64_t count) const {
-    return position >= 1 && count >= 0 && position - 1 <= heldSize_ - count ? held_ + (position - 1) : nullptr;
+    return position >= 1 && count >= 0 && position - 1 <= heldSize_ - count ? held_ + (position - 1)
+                                                                            : nullptr;
   }
   // See copyClamped; at most kMaxCopyBytes.
   ByteString copy(int64_t position, int64_t count) const;

@@ -36,7 +36,8 @@ constexpr long long kEpochOffset = 25569;  // days from 1899-12-30 to 1970-01-01
 }  // namespace
 
 TDateTime TDateTime::fromParts(const DateParts& p) {
-  long long days = daysFromCivil(p.year, static_cast<unsigned>(p.month), static_cast<unsigned>(p.day)) + kEpochOffset;
+  long long days =
+      daysFromCivil(p.year, static_cast<unsigned>(p.month), static_cast<unsigned>(p.day)) + kEpochOffset;
   double secs = p.hour * 3600.0 + p.minute * 60.0 + p.second;
   return TDateTime{static_cast<double>(days) + secs / 86400.0};
 }
@@ -56,7 +57,10 @@ DateParts TDateTime::toParts() const {
   long long totalSeconds = std::llround(Value * 86400.0);
   long long days = totalSeconds / 86400;
   long long rest = totalSeconds % 86400;
-  if (rest < 0) { rest += 86400; --days; }
+  if (rest < 0) {
+    rest += 86400;
+    --days;
+  }
   DateParts p;
   civilFromDays(days - kEpochOffset, p.year, p.month, p.day);
   p.hour = static_cast<int>(rest / 3600);
@@ -72,12 +76,23 @@ std::string formatDate(const TDateTime& t, const std::string& pattern) {
     if (pattern[i] == '%' && i + 1 < pattern.size()) {
       char c = pattern[++i];
       switch (c) {
-        case 'd': out += formatZeroPadded(p.day, 2); break;
-        case 'm': out += formatZeroPadded(p.month, 2); break;
-        case 'Y': out += formatZeroPadded(p.year, 4); break;
-        case 'y': out += formatZeroPadded(p.year % 100, 2); break;
-        case '%': out += '%'; break;
-        default: break;  // time fields and names are not part of a short date
+        case 'd':
+          out += formatZeroPadded(p.day, 2);
+          break;
+        case 'm':
+          out += formatZeroPadded(p.month, 2);
+          break;
+        case 'Y':
+          out += formatZeroPadded(p.year, 4);
+          break;
+        case 'y':
+          out += formatZeroPadded(p.year % 100, 2);
+          break;
+        case '%':
+          out += '%';
+          break;
+        default:
+          break;  // time fields and names are not part of a short date
       }
     } else {
       out += pattern[i];

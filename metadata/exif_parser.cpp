@@ -67,9 +67,7 @@ constexpr size_t kMaxNestedWalks = 1000;
 
 // Text of an ASCII value: its bytes up to the first zero byte, all of them
 // when it holds none (some cameras leave the terminator out of the count).
-std::string asciiText(const ByteString& raw) {
-  return raw.substr(0, std::min(raw.find('\0'), raw.size()));
-}
+std::string asciiText(const ByteString& raw) { return raw.substr(0, std::min(raw.find('\0'), raw.size())); }
 
 // Text of an UNDEFINED value: quoted, cut before its first zero byte.
 std::string undefinedText(const ByteString& raw) { return '"' + asciiText(raw) + '"'; }
@@ -128,9 +126,7 @@ tDirectoryEntry ReadDirectoryEntry(const tEndInd& reader, int64_t position) {
   return e;
 }
 
-TImageInfo::TImageInfo(TimgData* owner) : Owner(owner) {
-  CompleteDescriptions();
-}
+TImageInfo::TImageInfo(TimgData* owner) : Owner(owner) { CompleteDescriptions(); }
 
 TImageInfo::~TImageInfo() = default;
 
@@ -202,8 +198,9 @@ void TImageInfo::parseEntry(int64_t position, const WalkPlace& place) {
     // date; the others come from its bytes.
     const EntryValue value{entry, copyClamped(Buffer, v, entry.Size), positionOf(v)};
     const bool textFact = place.kind != kPreviewDirectory && feedsFactsAsText(entry.Tag);
-    captureFacts(value, place,
-                 textFact ? valueText(FindRowOf(entry.Tag, place.kind), value.raw, entry.Type) : std::string());
+    captureFacts(
+        value, place,
+        textFact ? valueText(FindRowOf(entry.Tag, place.kind), value.raw, entry.Type) : std::string());
   }
 }
 
@@ -222,7 +219,9 @@ void TImageInfo::storeEntry(const tDirectoryEntry& entry, int64_t v, const WalkP
   row.Raw = value.raw;
   row.RawPos = value.position;
   row.Size = static_cast<int32_t>(value.raw.size());
-  row.Directory = place.kind == kGpsDirectory ? kRowGps : inInteroperability_ ? kRowInteroperability : kRowExif;
+  row.Directory = place.kind == kGpsDirectory ? kRowGps
+                  : inInteroperability_       ? kRowInteroperability
+                                              : kRowExif;
   if (place.kind == kPreviewDirectory)
     AddPreviewTag(row);
   else

@@ -107,8 +107,8 @@ class TImageInfo : public tEndInd {
   // and the walk of the directory it points to.
   void captureFacts(const EntryValue& value, const WalkPlace& place, const std::string& text);
   void followPointer(uint16_t tag, int32_t valuePos, const WalkPlace& place);
-  std::vector<int32_t> walkPath_;  // directory positions on the current walk (cycle guard)
-  size_t nestedWalks_ = 0;         // sub-directory walks entered so far (bounded)
+  std::vector<int32_t> walkPath_;    // directory positions on the current walk (cycle guard)
+  size_t nestedWalks_ = 0;           // sub-directory walks entered so far (bounded)
   bool inInteroperability_ = false;  // the walk is below an interoperability pointer
 };
 

@@ -17,8 +17,8 @@ struct DecodeFault : std::runtime_error {
 // "ERREUR PROGRAMME: " and names the source unit and line given by the caller.
 struct InternalError : std::logic_error {
   InternalError(const std::string& text, const std::string& unit, int line)
-      : std::logic_error("ERREUR PROGRAMME: " + text + " (" + unit + ", ligne " +
-                         std::to_string(line) + ")") {}
+      : std::logic_error("ERREUR PROGRAMME: " + text + " (" + unit + ", ligne " + std::to_string(line) +
+                         ")") {}
 };
 
 }  // namespace meta

@@ -302,9 +302,11 @@ void TimgData::DecodeExifSegment() {
   const int32_t offset = ExifInfo->Read32(13);
   if (offset < 0) throw DecodeFault("First directory offset " + std::to_string(uint32_t(offset)));
   const int64_t position = offset == 0 ? 17 : int64_t{offset} + kJpegExifBase;
-  if (position > std::numeric_limits<int32_t>::max()) throw DecodeFault("First directory offset out of range");
+  if (position > std::numeric_limits<int32_t>::max())
+    throw DecodeFault("First directory offset out of range");
 
-  ExifInfo->ParseDirectory(static_cast<int32_t>(position), kJpegExifBase, kMainDirectory, ExifSlot->Length - 6);
+  ExifInfo->ParseDirectory(static_cast<int32_t>(position), kJpegExifBase, kMainDirectory,
+                           ExifSlot->Length - 6);
   if (!ExifInfo->FactsOnly) ExifInfo->ComputeDerivedFacts();
 }
 

@@ -36,7 +36,7 @@ struct RgbImage {
 
 inline constexpr int32_t kTiffReadSize = 256000;
 static_assert(kTiffReadSize == tByteStore::kHeadBytes, "the store reads a TIFF file's fixed read at once");
-inline constexpr int kSegmentSlots = 21;   // slot 21 is never filled
+inline constexpr int kSegmentSlots = 21;  // slot 21 is never filled
 inline constexpr int kSegmentsScanned = 20;
 
 // How the bytes are laid out: JPEG segments, or a TIFF header and directories.
@@ -54,14 +54,14 @@ class TimgData : public tEndInd {
   tSection& Slot(int n) { return SegmentTable.at(static_cast<size_t>(n - 1)); }
   bool ReadingTiff = false;
   int32_t SegmentCount = 0;
-  tSection* ExifSlot = nullptr;     // not owned: points into SegmentTable
+  tSection* ExifSlot = nullptr;  // not owned: points into SegmentTable
   tSection* IptcSlot = nullptr;
   tSection* CommentSlot = nullptr;
   std::string SourcePath;
-  TDateTime FileTime;               // last-write time, local time, to the second
+  TDateTime FileTime;  // last-write time, local time, to the second
   int64_t FileBytes = 0;
-  tFileStamp FileStamp;             // who the file read was, from the open file itself
-  std::string StatusText;           // "<none>" after a successful read
+  tFileStamp FileStamp;    // who the file read was, from the open file itself
+  std::string StatusText;  // "<none>" after a successful read
   // Why the last ReadFile could not open the file at all: "not a regular
   // file", or the system's reason ("No such file or directory", "Permission
   // denied"); empty when it could. Such a read leaves the facts and the
@@ -102,10 +102,10 @@ class TimgData : public tEndInd {
  private:
   bool readSource(const std::shared_ptr<const tByteSource>& source, ImageKind kind);
   void takeExifSegment(tSection& slot);  // the EXIF segment found: decoded from its slot
-  ByteString keptBytes_;          // the bytes a FactsOnly read of a JPEG scanned: the first keptLength_
+  ByteString keptBytes_;  // the bytes a FactsOnly read of a JPEG scanned: the first keptLength_
   size_t keptLength_ = 0;
-  bool keepBytes_ = false;        // the scan records them
-  ByteString readBuffer_;         // the scan's reads otherwise (its room is reused)
+  bool keepBytes_ = false;  // the scan records them
+  ByteString readBuffer_;   // the scan's reads otherwise (its room is reused)
   size_t readLength_ = 0;
   bool exifHeaderFault_ = false;  // DecodeExifSegment met a bad header; its status text is kept
 };

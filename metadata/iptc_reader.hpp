@@ -13,7 +13,6 @@ const std::vector<TTagEntry>& IptcDataSetTable();  // 49 rows
 
 class TIPTCdata {
  public:
-
   // The listing of a segment given as its two length bytes and its payload.
   std::vector<std::string> ListRecords(const ByteString& segment);
   // The same datasets as rows (record, dataset number, name, description,
@@ -24,7 +23,7 @@ class TIPTCdata {
   TTagEntry ReadDataSet(int32_t& position);
 
  private:
-  ByteString buffer_;   // working buffer of the current listing
+  ByteString buffer_;  // working buffer of the current listing
 };
 
 }  // namespace meta

@@ -58,8 +58,7 @@ std::optional<RgbImage> decodeJpeg(const ByteString& jpeg) {
     return std::nullopt;
   }
   if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > kMaxSide ||
-      cinfo.image_height > kMaxSide ||
-      uint64_t{cinfo.image_width} * cinfo.image_height > kMaxPixels) {
+      cinfo.image_height > kMaxSide || uint64_t{cinfo.image_width} * cinfo.image_height > kMaxPixels) {
     jpeg_destroy_decompress(&cinfo);
     return std::nullopt;
   }

@@ -28,8 +28,14 @@ std::string normaliseDatePattern(std::string_view p) {
     if (p[i] == '%' && i + 1 < p.size()) {
       char c = p[++i];
       if (c == 'e') c = 'd';
-      if (c == 'D') { out += "%m/%d/%y"; continue; }
-      if (c == 'F') { out += "%Y-%m-%d"; continue; }
+      if (c == 'D') {
+        out += "%m/%d/%y";
+        continue;
+      }
+      if (c == 'F') {
+        out += "%Y-%m-%d";
+        continue;
+      }
       out += '%';
       out += c;
     } else {
@@ -56,10 +62,14 @@ Locale Locale::fromEnvironment() {
       while (j < s.size() && s[j] == s[i]) ++j;
       size_t n = j - i;
       char c = s[i];
-      if (c == 'd') out += "%d";
-      else if (c == 'M') out += "%m";
-      else if (c == 'y') out += (n >= 4 ? "%Y" : "%y");
-      else out.append(n, c);
+      if (c == 'd')
+        out += "%d";
+      else if (c == 'M')
+        out += "%m";
+      else if (c == 'y')
+        out += (n >= 4 ? "%Y" : "%y");
+      else
+        out.append(n, c);
       i = j;
     }
     l.shortDateFormat = out;
@@ -98,22 +108,32 @@ std::string formatFloat(std::string_view format, double value, char decimalSepar
   bool used = false;
   for (size_t i = 0; i < format.size(); ++i) {
     char c = format[i];
-    if (c != '%') { out += c; continue; }
-    if (i + 1 < format.size() && format[i + 1] == '%') { out += '%'; ++i; continue; }
+    if (c != '%') {
+      out += c;
+      continue;
+    }
+    if (i + 1 < format.size() && format[i + 1] == '%') {
+      out += '%';
+      ++i;
+      continue;
+    }
     size_t j = i + 1;
     bool left = false, zero = false;
-    while (j < format.size() && (format[j] == '-' || format[j] == '0' || format[j] == '+' || format[j] == ' ')) {
+    while (j < format.size() &&
+           (format[j] == '-' || format[j] == '0' || format[j] == '+' || format[j] == ' ')) {
       if (format[j] == '-') left = true;
       if (format[j] == '0') zero = true;
       ++j;
     }
     int width = 0;
-    while (j < format.size() && format[j] >= '0' && format[j] <= '9') width = width * 10 + (format[j++] - '0');
+    while (j < format.size() && format[j] >= '0' && format[j] <= '9')
+      width = width * 10 + (format[j++] - '0');
     int precision = 6;
     if (j < format.size() && format[j] == '.') {
       ++j;
       precision = 0;
-      while (j < format.size() && format[j] >= '0' && format[j] <= '9') precision = precision * 10 + (format[j++] - '0');
+      while (j < format.size() && format[j] >= '0' && format[j] <= '9')
+        precision = precision * 10 + (format[j++] - '0');
     }
     if (j >= format.size() || (format[j] != 'f' && format[j] != 'F') || used) {
       out.append(format.substr(i, j - i + (j < format.size() ? 1 : 0)));
@@ -124,9 +144,12 @@ std::string formatFloat(std::string_view format, double value, char decimalSepar
     std::string num = formatFixed(value, precision > 60 ? 60 : precision, decimalSeparator);
     if (static_cast<int>(num.size()) < width) {
       size_t pad = width - num.size();
-      if (left) num.append(pad, ' ');
-      else if (zero) num.insert(num[0] == '-' ? 1 : 0, pad, '0');
-      else num.insert(0, pad, ' ');
+      if (left)
+        num.append(pad, ' ');
+      else if (zero)
+        num.insert(num[0] == '-' ? 1 : 0, pad, '0');
+      else
+        num.insert(0, pad, ' ');
     }
     out += num;
     i = j;
@@ -140,7 +163,8 @@ std::string formatZeroPadded(long long value, int digits) {
       neg ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
   char text[24];
   const size_t length = static_cast<size_t>(std::to_chars(text, text + sizeof text, mag).ptr - text);
-  const size_t zeros = digits > 0 && static_cast<size_t>(digits) > length ? static_cast<size_t>(digits) - length : 0;
+  const size_t zeros =
+      digits > 0 && static_cast<size_t>(digits) > length ? static_cast<size_t>(digits) - length : 0;
   std::string s;
   s.reserve((neg ? 1 : 0) + zeros + length);
   if (neg) s += '-';

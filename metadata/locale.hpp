@@ -16,7 +16,7 @@ struct Locale {
   static Locale fromEnvironment();  // the user's regional settings
 };
 
-const Locale& currentLocale();      // fromEnvironment() until setCurrentLocale is called
+const Locale& currentLocale();  // fromEnvironment() until setCurrentLocale is called
 void setCurrentLocale(const Locale& locale);
 
 // printf-style formatting of one floating-point argument, the way the tag

@@ -77,7 +77,8 @@ std::string TImageInfo::LongSummary() const {
   if (!Owner || !Owner->HasExif()) return {};
   const std::string crlf = "\r\n";
   const std::string fileName = printablePath(fileNameOf(Owner->SourcePath));
-  if (Owner->StatusText != "<none>") return "File Name: " + fileName + crlf + "Exif Error: " + Owner->StatusText;
+  if (Owner->StatusText != "<none>")
+    return "File Name: " + fileName + crlf + "Exif Error: " + Owner->StatusText;
 
   std::string s = "File Name: " + fileName;
   auto line = [&](const std::string& text) { s += crlf + text; };

@@ -452,7 +452,9 @@ std::string wholeText(double value) { return formatFloat("%0.0f", value); }
 
 }  // namespace
 
-void refuseTypeCode(int32_t type) { throw DecodeFault("Range check error: value type " + std::to_string(type)); }
+void refuseTypeCode(int32_t type) {
+  throw DecodeFault("Range check error: value type " + std::to_string(type));
+}
 
 const std::vector<TTagEntry>& ExifTagTable() {
   static const std::vector<TTagEntry> table = completedTable(kExifRows, std::size(kExifRows));

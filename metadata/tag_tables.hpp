@@ -72,8 +72,18 @@ TTagEntry ComputedRow(const std::string& name, const std::string& text, uint16_t
 // TIFF value types: bytes per element, indexed by the type code 0..12.
 inline constexpr std::array<int32_t, 13> TypeSize{0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
 enum TiffType : uint16_t {
-  BYTE = 1, ASCII = 2, SHORT = 3, LONG = 4, RATIONAL = 5, SBYTE = 6, UNDEFINED = 7,
-  SSHORT = 8, SLONG = 9, SRATIONAL = 10, FLOAT = 11, DOUBLE = 12
+  BYTE = 1,
+  ASCII = 2,
+  SHORT = 3,
+  LONG = 4,
+  RATIONAL = 5,
+  SBYTE = 6,
+  UNDEFINED = 7,
+  SSHORT = 8,
+  SLONG = 9,
+  SRATIONAL = 10,
+  FLOAT = 11,
+  DOUBLE = 12
 };
 // Bytes per element; a DecodeFault for a type code above 12.
 [[noreturn]] void refuseTypeCode(int32_t type);

@@ -120,7 +120,7 @@ class PlanView final : public FileSystem {
   }
 
   FileSystem& base_;
-  NameMap<bool> changed_;  // path -> there or gone
+  NameMap<bool> changed_;   // path -> there or gone
   std::string lastFolder_;  // the folder whose permission was asked last
   bool known_ = false, writable_ = false;
 };
@@ -146,8 +146,8 @@ struct Plan {
     std::string text;    // WriteCompanion: the report; refusals: why
     std::unique_ptr<CompanionSink> sink;  // WriteCompanion: written and sealed ahead of the moves
   };
-  FileResult result;        // status Renamed: a move to make
-  std::string unreadable;   // Incomplete: the system's reason when the file could not be read
+  FileResult result;             // status Renamed: a move to make
+  std::string unreadable;        // Incomplete: the system's reason when the file could not be read
   bool refusalExpected = false;  // Renamed: the view refused the move, tried all the same
   std::vector<Companion> companion;
 };
@@ -164,7 +164,12 @@ struct Group {
 class Batch {
  public:
   Batch(TNaming& naming, OutputSink& log, bool withTextFile, const BatchHooks& hooks, size_t files)
-      : naming_(naming), fs_(naming.Files()), log_(log), withTextFile_(withTextFile), hooks_(hooks), total_(files) {
+      : naming_(naming),
+        fs_(naming.Files()),
+        log_(log),
+        withTextFile_(withTextFile),
+        hooks_(hooks),
+        total_(files) {
     newCache();
     renamed_.reserve(files);
   }
@@ -206,7 +211,8 @@ class Batch {
         log_.WriteRich("ERREUR: ", kErrorImage);
         WriteLine(log_, "le journal d'annulation ne peut plus être écrit", kPathStrong);
         WriteLine(log_, "\t\t" + shown(outcome.journalProblem), kDetail10);
-        WriteLine(log_, "\t\tle renommage s'arrête avant tout changement qui n'y serait pas inscrit", kDetail10);
+        WriteLine(log_, "\t\tle renommage s'arrête avant tout changement qui n'y serait pas inscrit",
+                  kDetail10);
       }
       WriteTitle(log_, "Renommage arrêté");
       WriteLine(log_,
@@ -516,7 +522,9 @@ class Batch {
     FileResult& r = plan.result;
     for (Plan::Companion& c : plan.companion) {
       switch (c.step) {
-        case Plan::Step::ClearStale: deleteStale(c.path); break;
+        case Plan::Step::ClearStale:
+          deleteStale(c.path);
+          break;
         case Plan::Step::MoveCompanion:
           // Tried even after a failed delete: the move then refuses to replace it.
           if (fs_.moveFile(c.path, c.target)) {
@@ -529,7 +537,9 @@ class Batch {
           deviated_ = true;
           companionNotMoved(r, c.path, c.target, fs_.lastError());
           break;
-        case Plan::Step::CompanionRefused: companionNotMoved(r, c.path, c.target, c.text); break;
+        case Plan::Step::CompanionRefused:
+          companionNotMoved(r, c.path, c.target, c.text);
+          break;
         case Plan::Step::WriteCompanion:
           try {
             if (!c.sink) throw IoFault(c.text);
@@ -546,7 +556,9 @@ class Batch {
             companionNotWritten(r, c.path, e.what());
           }
           break;
-        case Plan::Step::CompanionNotWritten: companionNotWritten(r, c.path, c.text); break;
+        case Plan::Step::CompanionNotWritten:
+          companionNotWritten(r, c.path, c.text);
+          break;
       }
     }
   }
@@ -566,7 +578,8 @@ class Batch {
     WriteLine(log_, "\t\t" + shown(fs_.lastError()), kDetail8);
   }
 
-  void companionNotMoved(FileResult& r, const std::string& from, const std::string& to, const std::string& why) {
+  void companionNotMoved(FileResult& r, const std::string& from, const std::string& to,
+                         const std::string& why) {
     log_.WriteRich("ERREUR: ", kErrorCompanion);
     WriteLine(log_, shown(from), kPathStrong);
     WriteLine(log_, "\t\tne peut être renommé en " + shown(to), kDetail8);
@@ -621,11 +634,11 @@ class Batch {
   size_t testedMoves_ = fs_.movesAfterTest();  // moves that could only test their destination, before the run
   bool toldTested_ = false;
   std::unique_ptr<CollisionCache> cache_;
-  Group group_;                         // the group decided and acted on
-  Group* deciding_ = nullptr;           // the group being decided
-  std::unique_ptr<PlanView> view_;      // the folders as the group decided leaves them
-  std::deque<std::string> again_;       // images to decide again before the rest of the list
-  bool deviated_ = false;               // a change of the group went otherwise than decided
+  Group group_;                               // the group decided and acted on
+  Group* deciding_ = nullptr;                 // the group being decided
+  std::unique_ptr<PlanView> view_;            // the folders as the group decided leaves them
+  std::deque<std::string> again_;             // images to decide again before the rest of the list
+  bool deviated_ = false;                     // a change of the group went otherwise than decided
   std::unordered_set<std::string> produced_;  // companions this run created or moved into place
   std::vector<std::string> failed_;
   std::vector<std::string> renamed_;
@@ -658,8 +671,9 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
   return batch.outcome;
 }
 
-std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
-                                              const BatchHooks& hooks, std::string& problem) {
+std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, OutputSink& log,
+                                              bool withTextFile, const BatchHooks& hooks,
+                                              std::string& problem) {
   std::unique_ptr<Journal> journal = Journal::create(stateFolder(), problem);
   if (!journal) return std::nullopt;
   const std::unique_ptr<FileSystem> files = journaledFileSystem(*journal);

@@ -40,13 +40,13 @@ struct BatchHooks {
 };
 
 struct BatchOutcome {
-  size_t renamed = 0;    // moved to a new name
-  size_t unchanged = 0;  // already right
-  size_t failed = 0;     // incomplete, destination exists, move failed
+  size_t renamed = 0;          // moved to a new name
+  size_t unchanged = 0;        // already right
+  size_t failed = 0;           // incomplete, destination exists, move failed
   size_t companionFailed = 0;  // companion text files not renamed or not written
-  bool stopped = false;   // stopped on request, or by the journal, before the end of the list
+  bool stopped = false;        // stopped on request, or by the journal, before the end of the list
   std::string journalProblem;  // why the journal stopped the run (empty: it did not)
-  size_t remaining = 0;   // files not reached when stopped
+  size_t remaining = 0;        // files not reached when stopped
   bool allRenamed() const { return failed == 0 && !stopped; }
 };
 
@@ -60,7 +60,8 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
 // The same run with every change recorded first in a new journal of the
 // per-user state folder, so that it can be undone. None, with `problem`
 // set, when no journal can be made: nothing is changed then.
-std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
-                                              const BatchHooks& hooks, std::string& problem);
+std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, OutputSink& log,
+                                              bool withTextFile, const BatchHooks& hooks,
+                                              std::string& problem);
 
 }  // namespace naming

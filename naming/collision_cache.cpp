@@ -57,7 +57,9 @@ struct CollisionCache::Impl {
     return *id;
   }
 
-  std::string_view pathOf(const Entry& e) const { return std::string_view(paths).substr(e.pathAt, e.pathLength); }
+  std::string_view pathOf(const Entry& e) const {
+    return std::string_view(paths).substr(e.pathAt, e.pathLength);
+  }
 
   // Calls f(entry) for each entry of `path`'s name.
   template <class F>
@@ -72,8 +74,8 @@ struct CollisionCache::Impl {
       if (entries[i - 1].family == family && entries[i - 1].counter == counter) return;
     if (entries.size() >= UINT32_MAX - 1 || paths.size() + path.size() >= UINT32_MAX)
       throw std::length_error("collision cache");
-    entries.push_back({family, *first, counter, static_cast<uint32_t>(paths.size()),
-                       static_cast<uint32_t>(path.size())});
+    entries.push_back(
+        {family, *first, counter, static_cast<uint32_t>(paths.size()), static_cast<uint32_t>(path.size())});
     paths += path;
     *first = static_cast<uint32_t>(entries.size());
   }

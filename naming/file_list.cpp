@@ -289,13 +289,15 @@ struct SortedNames {
     while (const dirent* e = ::readdir(dir)) {
       if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) {
         const size_t length = std::strlen(e->d_name);  // at most 255
-        names.push_back({text.size(), static_cast<uint32_t>(length), e->d_type, static_cast<uint64_t>(e->d_ino)});
+        names.push_back(
+            {text.size(), static_cast<uint32_t>(length), e->d_type, static_cast<uint64_t>(e->d_ino)});
         text.append(e->d_name, length + 1);
       }
       errno = 0;
     }
     const int error = errno;
-    std::sort(names.begin(), names.end(), [this](const Name& a, const Name& b) { return nameOf(a) < nameOf(b); });
+    std::sort(names.begin(), names.end(),
+              [this](const Name& a, const Name& b) { return nameOf(a) < nameOf(b); });
     return error;
   }
 };
@@ -364,7 +366,8 @@ bool listFolder(const std::string& full, bool followLink, std::unordered_set<Fil
     if (opened >= 0) ::close(opened);
     return false;
   }
-  if (!entered.insert(FileId{static_cast<uint64_t>(self.st_dev), static_cast<uint64_t>(self.st_ino)}).second) {
+  if (!entered.insert(FileId{static_cast<uint64_t>(self.st_dev), static_cast<uint64_t>(self.st_ino)})
+           .second) {
     ::close(opened);
     return true;
   }

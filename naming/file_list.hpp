@@ -9,7 +9,7 @@
 namespace naming {
 
 inline constexpr std::array<const char*, 7> AcceptedExtensions{".jpg", ".jpeg", ".jpe", ".jp2",
-                                                               ".j2k", ".tif", ".tiff"};
+                                                               ".j2k", ".tif",  ".tiff"};
 bool hasAcceptedExtension(const std::string& path);
 
 // A path given or met in a walk that could not be examined or listed (a
@@ -44,10 +44,10 @@ class FileList {
   const std::string& at(size_t i) const;
   bool contains(const std::string& path) const;
 
-  std::string takeFirst();                           // removes and returns the first entry
-  void removeIndices(std::vector<size_t> indices);   // selection removal
+  std::string takeFirst();                          // removes and returns the first entry
+  void removeIndices(std::vector<size_t> indices);  // selection removal
   void clear();
-  void appendUnchecked(std::string path);            // batch refill: no checks
+  void appendUnchecked(std::string path);  // batch refill: no checks
 
  private:
   struct Impl;

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <mutex>
-#include <random>
 #include <optional>
+#include <random>
 #include <system_error>
 #include <unordered_map>
 
@@ -59,8 +59,10 @@ std::optional<bool> caseSensitivity(const std::string& folder, const NameMap<uns
     swapped.assign(name);
     bool letters = false;
     for (char& c : swapped) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A'), letters = true;
-      else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a'), letters = true;
+      if (c >= 'a' && c <= 'z')
+        c = static_cast<char>(c - 'a' + 'A'), letters = true;
+      else if (c >= 'A' && c <= 'Z')
+        c = static_cast<char>(c - 'A' + 'a'), letters = true;
     }
     return letters && !entries.find(swapped);
   };
@@ -285,7 +287,8 @@ std::FILE* createNew(const std::string& temporary) {
 // `temporary` first when it is given (a name recorded ahead as step
 // `prepared`), else names drawn at random. `journal`, when given, has each
 // name on the disk before the file is made.
-std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary, Journal* journal, int prepared) {
+std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary, Journal* journal,
+                               int prepared) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     int step = prepared;
     if (attempt > 0 || step == 0) {
@@ -310,7 +313,8 @@ std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary, 
 bool isCompanionName(const std::string& path) {
   const std::string name = meta::fileNameOf(path);
   constexpr std::string_view suffix = ".exif.txt";
-  return name.size() >= suffix.size() && meta::equalsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
+  return name.size() >= suffix.size() &&
+         meta::equalsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
 }
 
 class RealFileSystem final : public FileSystem {
@@ -416,7 +420,8 @@ class RealFileSystem final : public FileSystem {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return names;
     while (const dirent* e = ::readdir(dir)) {
-      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.emplace_back(e->d_name);
+      if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+        names.emplace_back(e->d_name);
     }
     ::closedir(dir);
 #endif
@@ -490,13 +495,15 @@ class RealFileSystem final : public FileSystem {
   // `kept` receives the temporary file's name. The changes are taken in the
   // order they were prepared (the temporary files in theirs): those passed
   // over were left out.
-  int takePrepared(StepKind kind, const std::string& path, const std::string& target, std::string* kept = nullptr) {
+  int takePrepared(StepKind kind, const std::string& path, const std::string& target,
+                   std::string* kept = nullptr) {
     size_t& next = kind == StepKind::Temp ? nextTemp_ : nextChange_;
     for (size_t i = next; i < prepared_.size(); ++i) {
       Prepared& p = prepared_[i];
       if (p.step == 0 || (p.kind == StepKind::Temp) != (kind == StepKind::Temp)) continue;
       const bool keepOrDrop = kind == StepKind::Keep || kind == StepKind::Drop;
-      if (p.change.path != path || (keepOrDrop ? p.kind != StepKind::Keep && p.kind != StepKind::Drop : p.kind != kind) ||
+      if (p.change.path != path ||
+          (keepOrDrop ? p.kind != StepKind::Keep && p.kind != StepKind::Drop : p.kind != kind) ||
           ((kind == StepKind::Photo || kind == StepKind::Companion) && p.change.target != target))
         continue;
       next = i + 1;
@@ -611,7 +618,7 @@ class RealFileSystem final : public FileSystem {
   // the first. A folder whose volume refused a way is remembered (ordinary
   // volumes never are), so that its later moves go straight to the way that
   // works: the destination's test then comes right before the rename.
-  enum class Way : unsigned char { Atomic, Link, Test };
+  enum class Way : unsigned char{Atomic, Link, Test};
   bool moveWithoutReplacing(const std::string& from, const std::string& to) {
     using detail::MoveResult;
     Way way = Way::Atomic;
@@ -694,7 +701,8 @@ class RealFileSystem final : public FileSystem {
     (void)stamp;
     return std::nullopt;
 #else
-    if (!stamp.known || !listings_ || listings_->fileExists(path) != std::optional<bool>(true)) return std::nullopt;
+    if (!stamp.known || !listings_ || listings_->fileExists(path) != std::optional<bool>(true))
+      return std::nullopt;
     return FileIdentity{stamp.device, stamp.inode, stamp.size, stamp.mtimeNs};
 #endif
   }
@@ -739,7 +747,8 @@ class AtomicCompanion final : public CompanionSink {
     const bool written = std::fflush(file_) == 0 && !std::ferror(file_);
     int error = errno;
     Journal* journal = fs_.journal();
-    const std::optional<FileIdentity> id = journal && written ? identityOfOpen(file_, temporary_) : std::nullopt;
+    const std::optional<FileIdentity> id =
+        journal && written ? identityOfOpen(file_, temporary_) : std::nullopt;
     if (std::fclose(file_) != 0 && written) error = errno;
     file_ = nullptr;
     if (!written || error) {

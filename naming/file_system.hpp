@@ -17,9 +17,9 @@ namespace naming {
 struct PlannedChange {
   enum class Kind { Move, Delete, Create };
   Kind kind = Kind::Move;
-  std::string path;         // move: from; delete: the file; create: the companion to write
-  std::string target;       // move: to
-  meta::tFileStamp stamp;   // who `path` was when the batch read it (a photo), if known
+  std::string path;        // move: from; delete: the file; create: the companion to write
+  std::string target;      // move: to
+  meta::tFileStamp stamp;  // who `path` was when the batch read it (a photo), if known
 };
 
 class FileSystem {

@@ -52,13 +52,32 @@ inline constexpr std::array<FormatElement, 21> FormatElementTable{{
 }};
 
 inline constexpr int kElementCount = 21;
-inline constexpr int kMaxItems = 256;      // capacity of Items and Literals
-inline constexpr int32_t kNumberCode = 21; // the running number: no stored value
+inline constexpr int kMaxItems = 256;       // capacity of Items and Literals
+inline constexpr int32_t kNumberCode = 21;  // the running number: no stored value
 
 // Row indexes of the elements whose values the evaluation fills.
 enum ElementRow : int {
-  rowNAME = 0, rowEXT, rowWIDTH, rowHEIGHT, rowIYEAR, rowIMONTH, rowIDAY, rowIHOUR, rowIMIN, rowISEC,
-  rowFYEAR, rowFMONTH, rowFDAY, rowFHOUR, rowFMIN, rowFSEC, rowFLASH, rowMAKER, rowMODEL, rowTEXT, rowNUMBER
+  rowNAME = 0,
+  rowEXT,
+  rowWIDTH,
+  rowHEIGHT,
+  rowIYEAR,
+  rowIMONTH,
+  rowIDAY,
+  rowIHOUR,
+  rowIMIN,
+  rowISEC,
+  rowFYEAR,
+  rowFMONTH,
+  rowFDAY,
+  rowFHOUR,
+  rowFMIN,
+  rowFSEC,
+  rowFLASH,
+  rowMAKER,
+  rowMODEL,
+  rowTEXT,
+  rowNUMBER
 };
 
 // "[IYEAR][IMONTH][IDAY]-[IHOUR][IMIN][ISEC]-[NUMBER][TEXT][EXT]"

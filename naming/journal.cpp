@@ -37,12 +37,18 @@ constexpr const char* kJournalName = "journal";
 
 const char* kindName(StepKind kind) {
   switch (kind) {
-    case StepKind::Photo: return "photo";
-    case StepKind::Companion: return "companion";
-    case StepKind::Keep: return "keep";
-    case StepKind::Drop: return "drop";
-    case StepKind::Temp: return "temp";
-    case StepKind::Write: return "write";
+    case StepKind::Photo:
+      return "photo";
+    case StepKind::Companion:
+      return "companion";
+    case StepKind::Keep:
+      return "keep";
+    case StepKind::Drop:
+      return "drop";
+    case StepKind::Temp:
+      return "temp";
+    case StepKind::Write:
+      return "write";
   }
   return "?";
 }
@@ -55,7 +61,9 @@ std::optional<StepKind> kindOf(const std::string& name) {
 }
 
 // Which fields a step kind carries after its kind: a target, an identity.
-bool hasTarget(StepKind k) { return k == StepKind::Photo || k == StepKind::Companion || k == StepKind::Keep || k == StepKind::Write; }
+bool hasTarget(StepKind k) {
+  return k == StepKind::Photo || k == StepKind::Companion || k == StepKind::Keep || k == StepKind::Write;
+}
 bool hasIdentity(StepKind k) { return k != StepKind::Temp; }
 
 int64_t nowSeconds() {
@@ -78,8 +86,9 @@ std::string newRunId(uint64_t sequence) {
   const int pid = static_cast<int>(::getpid());
 #endif
   char id[80];
-  std::snprintf(id, sizeof id, "s%08llu-%04d%02d%02d-%02d%02d%02d-%d", static_cast<unsigned long long>(sequence),
-                utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, pid);
+  std::snprintf(id, sizeof id, "s%08llu-%04d%02d%02d-%02d%02d%02d-%d",
+                static_cast<unsigned long long>(sequence), utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                utc.tm_hour, utc.tm_min, utc.tm_sec, pid);
   return id;
 }
 
@@ -89,7 +98,8 @@ uint64_t sequenceOf(const std::string& name) {
   if (name.size() < 2 || name[0] != 's') return 0;
   uint64_t n = 0;
   size_t i = 1;
-  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && i < 19; ++i) n = n * 10 + unsigned(name[i] - '0');
+  for (; i < name.size() && name[i] >= '0' && name[i] <= '9' && i < 19; ++i)
+    n = n * 10 + unsigned(name[i] - '0');
   return i > 1 && (i == name.size() || name[i] == '-') ? n : 0;
 }
 
@@ -245,7 +255,8 @@ std::optional<FileIdentity> identityOf(const std::string& path) {
   FileIdentity id;
   id.size = static_cast<int64_t>(fs::file_size(p, ec));
   id.mtime = static_cast<int64_t>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(fs::last_write_time(p, ec).time_since_epoch()).count());
+      std::chrono::duration_cast<std::chrono::nanoseconds>(fs::last_write_time(p, ec).time_since_epoch())
+          .count());
   if (ec) return std::nullopt;
   return id;
 #else
@@ -324,10 +335,12 @@ std::optional<std::string> unescapePath(std::string_view text) {
 std::string stateFolder() {
   if (const char* forced = std::getenv("QUILLMARK_STATE_DIR"); forced && *forced) return forced;
 #if defined(_WIN32)
-  if (const char* local = std::getenv("LOCALAPPDATA"); local && *local) return (fs::path(local) / "Quillmark").string();
+  if (const char* local = std::getenv("LOCALAPPDATA"); local && *local)
+    return (fs::path(local) / "Quillmark").string();
   return (fs::temp_directory_path() / "Quillmark").string();
 #else
-  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state) return (fs::path(state) / "quillmark").string();
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state)
+    return (fs::path(state) / "quillmark").string();
   if (const char* home = std::getenv("HOME"); home && *home)
     return (fs::path(home) / ".local" / "state" / "quillmark").string();
   return (fs::temp_directory_path() / "quillmark").string();
@@ -335,9 +348,8 @@ std::string stateFolder() {
 }
 
 size_t RunRecord::photosMoved() const {
-  return static_cast<size_t>(std::count_if(steps.begin(), steps.end(), [](const JournalStep& s) {
-    return s.kind == StepKind::Photo && s.done;
-  }));
+  return static_cast<size_t>(std::count_if(
+      steps.begin(), steps.end(), [](const JournalStep& s) { return s.kind == StepKind::Photo && s.done; }));
 }
 
 std::vector<std::string> RunRecord::folders() const {
@@ -362,7 +374,8 @@ std::optional<RunRecord> readRun(const std::string& runFolder) {
   size_t confirmations = 0;
   auto stepAt = [&](const std::string& n) -> JournalStep* {
     int k = 0;
-    if (!number(n, k) || k < 1 || static_cast<size_t>(k) >= indexOf.size() || indexOf[k] == SIZE_MAX) return nullptr;
+    if (!number(n, k) || k < 1 || static_cast<size_t>(k) >= indexOf.size() || indexOf[k] == SIZE_MAX)
+      return nullptr;
     return &run.steps[indexOf[static_cast<size_t>(k)]];
   };
   // A line cut by a kill (no line end) is the last one and is left out.
@@ -375,7 +388,8 @@ std::optional<RunRecord> readRun(const std::string& runFolder) {
     } else if (f[0] == "I") {
       JournalStep step;
       if (!readIntent(f, step) || step.number < 1 || step.number > 100000000) continue;
-      if (indexOf.size() <= static_cast<size_t>(step.number)) indexOf.resize(static_cast<size_t>(step.number) + 1, SIZE_MAX);
+      if (indexOf.size() <= static_cast<size_t>(step.number))
+        indexOf.resize(static_cast<size_t>(step.number) + 1, SIZE_MAX);
       indexOf[static_cast<size_t>(step.number)] = run.steps.size();
       run.steps.push_back(step);
     } else if (f[0] == "D" && f.size() >= 2) {
@@ -616,7 +630,8 @@ void Journal::unmap() {
 #endif
 }
 
-int Journal::intend(StepKind kind, const std::string& path, const std::string& target, const FileIdentity& identity) {
+int Journal::intend(StepKind kind, const std::string& path, const std::string& target,
+                    const FileIdentity& identity) {
   const int step = next_++;
   // The line goes out after the confirmations waiting, in the same write.
   std::string& line = pending_;
@@ -660,7 +675,8 @@ void Journal::abandon(int step) {
 }
 
 void Journal::end(size_t renamed, size_t unchanged, size_t failed) {
-  append("end " + std::to_string(renamed) + ' ' + std::to_string(unchanged) + ' ' + std::to_string(failed) + "\n");
+  append("end " + std::to_string(renamed) + ' ' + std::to_string(unchanged) + ' ' + std::to_string(failed) +
+         "\n");
 }
 
 std::string Journal::keptPath(int step) const {

@@ -72,7 +72,7 @@ struct JournalStep {
 // A run read back from its journal.
 struct RunRecord {
   std::string id;
-  std::string folder;  // the run's folder in the state folder
+  std::string folder;     // the run's folder in the state folder
   uint64_t sequence = 0;  // the run's place in the order of runs (0: a run of an older version)
   int64_t started = 0;
   bool ended = false;  // false: the run was interrupted
@@ -157,7 +157,7 @@ class Journal {
   int fd_ = -1;
   int next_ = 1;
   int syncedBefore_ = 1;  // the steps before this one are on the disk
-  char* map_ = nullptr;  // the file mapped, its first `length_` bytes written
+  char* map_ = nullptr;   // the file mapped, its first `length_` bytes written
   size_t mapped_ = 0;
   size_t length_ = 0;
   std::thread pruner_;  // removes the runs beyond the number kept

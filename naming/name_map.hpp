@@ -120,7 +120,8 @@ class NameMap {
   };
 
   static char folded(char c) {
-    if constexpr (Case == NameCase::FoldCase) return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    if constexpr (Case == NameCase::FoldCase)
+      return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     return c;
   }
   // Up to eight bytes of a name as one word, the rest zero.

@@ -41,15 +41,16 @@ bool inRange(const std::string& field, int low, int high) {
 void takeDate(const std::string& date, std::array<std::string, kElementCount>& values) {
   const std::string year = characters(date, 1, 4), month = characters(date, 6, 7),
                     day = characters(date, 9, 10);
-  if (year.size() != 4 || !allDigits(year) || year == "0000" || !inRange(month, 1, 12) || !inRange(day, 1, 31))
+  if (year.size() != 4 || !allDigits(year) || year == "0000" || !inRange(month, 1, 12) ||
+      !inRange(day, 1, 31))
     return;
   values[rowIYEAR] = year;
   values[rowIMONTH] = month;
   values[rowIDAY] = day;
   const std::string hour = characters(date, 12, 13), minute = characters(date, 15, 16),
                     second = characters(date, 18, 19);
-  if (hour.size() != 2 || !allDigits(hour) || minute.size() != 2 || !allDigits(minute) || second.size() != 2 ||
-      !allDigits(second))
+  if (hour.size() != 2 || !allDigits(hour) || minute.size() != 2 || !allDigits(minute) ||
+      second.size() != 2 || !allDigits(second))
     return;
   values[rowIHOUR] = hour;
   values[rowIMIN] = minute;

@@ -31,8 +31,8 @@ class TNaming {
   // Naming state of the file last evaluated.
   std::string OldPath;
   std::string OldTextPath;
-  std::string NewPath;       // empty when the name is incomplete
-  std::string NewTextPath;   // empty when the name is incomplete
+  std::string NewPath;      // empty when the name is incomplete
+  std::string NewTextPath;  // empty when the name is incomplete
   bool NameComplete = false;
 
   // Inputs read afresh by every evaluation and composition (the window binds

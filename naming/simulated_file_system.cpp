@@ -31,8 +31,7 @@ bool SimulatedFileSystem::fileExists(const std::string& path) {
 
 bool SimulatedFileSystem::folderExists(const std::string& path) {
   auto known = folders_.find(path);
-  if (known == folders_.end())
-    known = folders_.emplace(path, base_.folderExists(path)).first;
+  if (known == folders_.end()) known = folders_.emplace(path, base_.folderExists(path)).first;
   return known->second;
 }
 
@@ -64,8 +63,7 @@ bool SimulatedFileSystem::deleteFile(const std::string& path) {
 }
 
 std::unique_ptr<CompanionSink> SimulatedFileSystem::createTextFile(const std::string& path) {
-  if (folderExists(path) || !canCreateIn(path))
-    throw IoFault("Impossible de créer " + path);
+  if (folderExists(path) || !canCreateIn(path)) throw IoFault("Impossible de créer " + path);
   changed_[path] = true;
   return std::make_unique<DiscardingCompanion>();
 }

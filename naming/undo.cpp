@@ -8,7 +8,6 @@
 
 #include "metadata/text.hpp"
 
-
 namespace naming {
 
 namespace {
@@ -31,17 +30,23 @@ class Undo {
     switch (s.kind) {
       case StepKind::Photo:
       case StepKind::Companion:
-      case StepKind::Keep: moveBack(s); break;
+      case StepKind::Keep:
+        moveBack(s);
+        break;
       case StepKind::Drop:
         if (s.done) skip(s.path, "effacé pendant le renommage, ne peut être rétabli");
         break;
       case StepKind::Temp:
         // A temporary file of the run, left by a kill: its name was drawn at
         // random and recorded before it was made, so it is the run's own.
-        if (identityAt(s.path)) remove(s, s.path, false);
-        else settled(s);
+        if (identityAt(s.path))
+          remove(s, s.path, false);
+        else
+          settled(s);
         break;
-      case StepKind::Write: removeWritten(s); break;
+      case StepKind::Write:
+        removeWritten(s);
+        break;
     }
   }
 
@@ -58,7 +63,10 @@ class Undo {
       changed_[s.target] = std::nullopt;
       changed_[s.path] = s.identity;
       log_.WriteRich("Ok: ", kOk);
-      WriteLine(log_, (s.kind == StepKind::Keep ? shown(s.path) + " rétabli" : shown(s.target) + " => " + shown(s.path)), kDetail8);
+      WriteLine(
+          log_,
+          (s.kind == StepKind::Keep ? shown(s.path) + " rétabli" : shown(s.target) + " => " + shown(s.path)),
+          kDetail8);
       ++outcome.restored;
       if (s.kind == StepKind::Photo) outcome.photos.push_back(s.path);
       return settled(s);

@@ -14,9 +14,9 @@
 namespace naming {
 
 struct UndoOutcome {
-  size_t restored = 0;  // files moved back to their old names
-  size_t removed = 0;   // companions the run wrote, removed
-  size_t skipped = 0;   // steps that could not be undone
+  size_t restored = 0;              // files moved back to their old names
+  size_t removed = 0;               // companions the run wrote, removed
+  size_t skipped = 0;               // steps that could not be undone
   std::vector<std::string> photos;  // the images under their restored names
   bool complete() const { return skipped == 0; }
 };

@@ -1,6 +1,5 @@
 #include "output/output_sink.hpp"
 
-
 namespace naming {
 
 void WriteLine(OutputSink& sink, const std::string& text, const TextStyle& style) {

@@ -25,7 +25,7 @@ inline constexpr Rgb kMaroon{128, 0, 0};
 struct TextStyle {
   bool bold = false;
   bool italic = false;
-  int size = 8;        // points
+  int size = 8;  // points
   Rgb colour = kBlack;
   bool fixed = false;  // fixed pitch ("Courier New")
   friend bool operator==(const TextStyle&, const TextStyle&) = default;
@@ -70,7 +70,9 @@ class RecordingSink final : public OutputSink {
     TextStyle style;
   };
   std::vector<Piece> pieces;
-  void WriteRich(const std::string& text, const TextStyle& style) override { pieces.push_back({text, style}); }
+  void WriteRich(const std::string& text, const TextStyle& style) override {
+    pieces.push_back({text, style});
+  }
   std::string text() const;  // all pieces joined
 };
 

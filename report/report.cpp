@@ -37,7 +37,7 @@ void writeElementRow(OutputSink& reNom, const naming::FormatElement& element, co
   reNom.WriteRich("= '", plain);
   // The running number exists only while a name is being composed; the
   // file's own name may hold any byte.
-  const std::string shown = element.ElementCode == naming::kNumberCode  ? std::string("?????")
+  const std::string shown = element.ElementCode == naming::kNumberCode        ? std::string("?????")
                             : element.Source == naming::ValueSource::FileName ? meta::printablePath(value)
                                                                               : value;
   reNom.WriteRich(shown, strong);
@@ -45,7 +45,9 @@ void writeElementRow(OutputSink& reNom, const naming::FormatElement& element, co
   WriteLine(reNom, std::string("(") + element.Description + ")", slanted);
 }
 
-void writeTagRow(OutputSink& reTexte, const meta::TTagEntry& row) { WriteBody(reTexte, row.Desc + " = " + row.Data); }
+void writeTagRow(OutputSink& reTexte, const meta::TTagEntry& row) {
+  WriteBody(reTexte, row.Desc + " = " + row.Data);
+}
 
 void showComment(OutputSink& reTexte, const meta::TimgData& img) {
   WriteBody(reTexte, " ");

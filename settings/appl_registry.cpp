@@ -33,11 +33,20 @@ QString quoted(const QString& text) {
   out += u'"';
   for (QChar c : text) {
     switch (c.unicode()) {
-      case '\\': out += u"\\\\"; break;
-      case '"': out += u"\\\""; break;
-      case '\r': out += u"\\r"; break;
-      case '\n': out += u"\\n"; break;
-      default: out += c;
+      case '\\':
+        out += u"\\\\";
+        break;
+      case '"':
+        out += u"\\\"";
+        break;
+      case '\r':
+        out += u"\\r";
+        break;
+      case '\n':
+        out += u"\\n";
+        break;
+      default:
+        out += c;
     }
   }
   out += u'"';
@@ -54,9 +63,12 @@ bool unquote(const QString& line, qsizetype& pos, QString& out) {
     if (c == u'"') return true;
     if (c == u'\\' && pos < line.size()) {
       QChar e = line[pos++];
-      if (e == u'r') out += u'\r';
-      else if (e == u'n') out += u'\n';
-      else out += e;
+      if (e == u'r')
+        out += u'\r';
+      else if (e == u'n')
+        out += u'\n';
+      else
+        out += e;
     } else {
       out += c;
     }

@@ -13,13 +13,13 @@ inline constexpr int kHistorySlots = 10;  // entries kept between runs, per hist
 inline constexpr int kDefaultDigits = 2;
 
 struct PersistedValues {
-  QString format;             // "Format"
-  QString text;               // "Texte"
+  QString format;               // "Format"
+  QString text;                 // "Texte"
   int digits = kDefaultDigits;  // "Chiffres", 1..9
-  QString initialDir;         // "InitialDir" (read only here)
-  bool withTextFile = false;  // "WithTextFile"
-  QStringList formatHistory;  // "HistoriqueFormats1".."10", most recent first
-  QStringList textHistory;    // "HistoriqueTextes1".."10"
+  QString initialDir;           // "InitialDir" (read only here)
+  bool withTextFile = false;    // "WithTextFile"
+  QStringList formatHistory;    // "HistoriqueFormats1".."10", most recent first
+  QStringList textHistory;      // "HistoriqueTextes1".."10"
 };
 
 // A digit count brought within 1..9.

@@ -35,10 +35,10 @@
 #include "app/about_box.hpp"
 #include "app/error_box.hpp"
 #include "app/main_window.hpp"
-#include "qt_files.hpp"
 #include "app/preview_picture.hpp"
 #include "app/rich_pane_sink.hpp"
 #include "naming/format.hpp"
+#include "qt_files.hpp"
 #include "settings/appl_registry.hpp"
 #include "settings/persisted_settings.hpp"
 #include "support/exif_builder.hpp"
@@ -116,7 +116,8 @@ class MainWindowTest : public QObject {
   }
   QString enabling() const {
     QString s;
-    for (const char* a : {"acOuvrir", "acQuitter", "acSupprimer", "acRenommer", "acToutSupprimer", "acAPropos"})
+    for (const char* a :
+         {"acOuvrir", "acQuitter", "acSupprimer", "acRenommer", "acToutSupprimer", "acAPropos"})
       s += action(a)->isEnabled() ? u'1' : u'0';
     return s;
   }
@@ -168,7 +169,8 @@ class MainWindowTest : public QObject {
     open();
     QCOMPARE(enabling(), QString("110001"));  // empty list: only open, quit, about
     QVERIFY(action("acAjoutFormat")->isEnabled());
-    w_->AddFiles({write("one.jpg", qmtest::photoWithoutExif("1")), write("two.jpg", qmtest::photoWithoutExif("2")),
+    w_->AddFiles({write("one.jpg", qmtest::photoWithoutExif("1")),
+                  write("two.jpg", qmtest::photoWithoutExif("2")),
                   write("three.jpg", qmtest::photoWithoutExif("3"))});
     QCOMPARE(enabling(), QString("110111"));
     list()->item(0)->setSelected(true);
@@ -388,9 +390,10 @@ class MainWindowTest : public QObject {
   void inputDuringARunIsDropped() {
     QStringList photos;
     for (int i = 0; i < 12; ++i)
-      photos << write(QString("run/p%1.jpg").arg(i, 2, 10, QChar('0')),
-                      qmtest::photoWithDate(QString("2004:06:12 14:30:%1").arg(i, 2, 10, QChar('0')).toStdString(),
-                                            std::to_string(i)));
+      photos << write(
+          QString("run/p%1.jpg").arg(i, 2, 10, QChar('0')),
+          qmtest::photoWithDate(QString("2004:06:12 14:30:%1").arg(i, 2, 10, QChar('0')).toStdString(),
+                                std::to_string(i)));
     open({path("run")});
     activate();
     auto* texte = child<QComboBox>("cbTexteUtilisateur");
@@ -407,10 +410,13 @@ class MainWindowTest : public QObject {
       QTest::keyClick(w_.get(), Qt::Key_Q, Qt::ControlModifier);
       // Input still queued when the run ends is not handled afterwards either.
       for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-        QCoreApplication::postEvent(renameButton, new QMouseEvent(type, QPointF(4, 4), renameButton->mapToGlobal(QPointF(4, 4)),
-                                                                  Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                                                                  Qt::NoModifier));
-      QCoreApplication::postEvent(texte->lineEdit(), new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
+        QCoreApplication::postEvent(
+            renameButton,
+            new QMouseEvent(type, QPointF(4, 4), renameButton->mapToGlobal(QPointF(4, 4)), Qt::LeftButton,
+                            type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                            Qt::NoModifier));
+      QCoreApplication::postEvent(texte->lineEdit(),
+                                  new QKeyEvent(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a"));
     };
     action("acRenommer")->trigger();
     QTest::qWait(50);  // anything left over would be handled now
@@ -435,7 +441,8 @@ class MainWindowTest : public QObject {
     QStringList dated;
     for (char c = 'b'; c <= 'f'; ++c)
       dated << write(QString("stop/%1.jpg").arg(c),
-                     qmtest::photoWithDate(std::string("2004:06:12 14:30:0") + char('0' + (c - 'a')), std::string(1, c)));
+                     qmtest::photoWithDate(std::string("2004:06:12 14:30:0") + char('0' + (c - 'a')),
+                                           std::string(1, c)));
     open({path("stop")});
     activate();
     int handled = 0;
@@ -450,7 +457,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(handled, 3);
     QVERIFY(shown);
     const QString log = reTexte()->toPlainText();
-    QVERIFY2(log.endsWith("Renommage arrêté\n\n2 renommés, 0 inchangés, 1 non renommés, 3 restent dans la liste\n"),
+    QVERIFY2(log.endsWith(
+                 "Renommage arrêté\n\n2 renommés, 0 inchangés, 1 non renommés, 3 restent dans la liste\n"),
              qPrintable(log));
     QCOMPARE(w_->files(), (QStringList{scan, dated[2], dated[3], dated[4]}));
     QCOMPARE(list()->count(), 4);
@@ -606,16 +614,26 @@ class MainWindowTest : public QObject {
   void errorBoxText_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("letter") << "Disque absent" << "Disque absent.";
-    QTest::newRow("full stop") << "Fini." << "Fini.";
-    QTest::newRow("question mark is above") << "Quoi?" << "Quoi?.";
-    QTest::newRow("slash is above") << "C:/" << "C:/.";
-    QTest::newRow("accented letter") << "Problème d'accès à é" << "Problème d'accès à é.";
-    QTest::newRow("exclamation mark is below") << "Attention!" << "Attention!";
-    QTest::newRow("hyphen is below") << "a-" << "a-";
-    QTest::newRow("closing parenthesis is below") << "(x)" << "(x)";
-    QTest::newRow("space is below") << "x " << "x ";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("letter") << "Disque absent"
+                            << "Disque absent.";
+    QTest::newRow("full stop") << "Fini."
+                               << "Fini.";
+    QTest::newRow("question mark is above") << "Quoi?"
+                                            << "Quoi?.";
+    QTest::newRow("slash is above") << "C:/"
+                                    << "C:/.";
+    QTest::newRow("accented letter") << "Problème d'accès à é"
+                                     << "Problème d'accès à é.";
+    QTest::newRow("exclamation mark is below") << "Attention!"
+                                               << "Attention!";
+    QTest::newRow("hyphen is below") << "a-"
+                                     << "a-";
+    QTest::newRow("closing parenthesis is below") << "(x)"
+                                                  << "(x)";
+    QTest::newRow("space is below") << "x "
+                                    << "x ";
+    QTest::newRow("empty") << ""
+                           << "";
   }
   void errorBoxText() {
     QFETCH(QString, message);

@@ -18,10 +18,10 @@
 #include <memory>
 
 #include "app/main_window.hpp"
-#include "qt_files.hpp"
 #include "app/open_dialog.hpp"
 #include "app/preview_picture.hpp"
 #include "app/preview_table.hpp"
+#include "qt_files.hpp"
 #include "settings/appl_registry.hpp"
 #include "support/jpeg_encode.hpp"
 #include "support/photo_files.hpp"
@@ -83,10 +83,10 @@ class PreviewTableTest : public QObject {
     const QString other = QDir::toNativeSeparators(path("other/"));
     // Each running number is the run's: the first free one, after the file in
     // the way and after the earlier file of the run. Each folder once.
-    QCOMPARE(shown(model), QStringList({photos + " | a.jpg | 20040714-02.jpg | À renommer",
-                                        " | b.jpg | 20040714-03.jpg | À renommer",
-                                        " | scan.jpg |  | Incomplet",
-                                        other + " | c.jpg | 20040612-01.jpg | À renommer"}));
+    QCOMPARE(shown(model),
+             QStringList({photos + " | a.jpg | 20040714-02.jpg | À renommer",
+                          " | b.jpg | 20040714-03.jpg | À renommer", " | scan.jpg |  | Incomplet",
+                          other + " | c.jpg | 20040612-01.jpg | À renommer"}));
 
     // Without a running number, b's name is the one a takes in the same run.
     w.findChild<QComboBox*>("cbFormatNom")->setEditText("[IYEAR][IMONTH][IDAY][EXT]");
@@ -123,7 +123,8 @@ class PreviewTableTest : public QObject {
     const int blob = builder.blob(jpeg);
     builder.shortValue(ifd1, 0x0103, 6).blobPointer(ifd1, 0x0201, blob);
     builder.longValue(ifd1, 0x0202, uint32_t(jpeg.size()));
-    const QString withPreview = write("pick/with.jpg", qmtest::jpegFile({qmtest::exifSegment(builder.build())}));
+    const QString withPreview =
+        write("pick/with.jpg", qmtest::jpegFile({qmtest::exifSegment(builder.build())}));
     const QString without = write("pick/without.jpg", qmtest::photoWithoutExif());
 
     app::PictureOpenDialog dialog(nullptr, path("pick"));

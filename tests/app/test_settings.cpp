@@ -46,13 +46,27 @@ class SettingsTest : public QObject {
     QTest::addColumn<QString>("expected");  // or the message raised
     const QString noCompany = "TApplRegistry: Nom de société non defini/Society name not defined";
     const QString noApp = "TApplRegistry: Nom d'application non defini/Application name not defined";
-    QTest::newRow("application key") << "Vellacor (ex Dunmere)" << "Quillmark" << ""
+    QTest::newRow("application key") << "Vellacor (ex Dunmere)"
+                                     << "Quillmark"
+                                     << ""
                                      << "\\Software\\Vellacor (ex Dunmere)\\Quillmark";
-    QTest::newRow("sub-key") << "C" << "A" << "Fenetres\\Principale" << "\\Software\\C\\A\\Fenetres\\Principale";
-    QTest::newRow("absolute sub-key needs no names") << "" << "" << "\\Other\\Key" << "\\Other\\Key";
-    QTest::newRow("company tested first") << "" << "" << "" << noCompany;
-    QTest::newRow("company missing") << "" << "A" << "x" << noCompany;
-    QTest::newRow("application missing") << "C" << "" << "" << noApp;
+    QTest::newRow("sub-key") << "C"
+                             << "A"
+                             << "Fenetres\\Principale"
+                             << "\\Software\\C\\A\\Fenetres\\Principale";
+    QTest::newRow("absolute sub-key needs no names") << ""
+                                                     << ""
+                                                     << "\\Other\\Key"
+                                                     << "\\Other\\Key";
+    QTest::newRow("company tested first") << ""
+                                          << ""
+                                          << "" << noCompany;
+    QTest::newRow("company missing") << ""
+                                     << "A"
+                                     << "x" << noCompany;
+    QTest::newRow("application missing") << "C"
+                                         << ""
+                                         << "" << noApp;
   }
   void buildKeyPath() {
     QFETCH(QString, company);
@@ -98,12 +112,11 @@ class SettingsTest : public QObject {
       int asInteger;     // 99 when it falls back
       int asBool;        // -1 when it falls back
     } const cases[] = {
-        {"S", "5", 99, -1},              // a string is no integer, even "5"
-        {"I", "<default>", -7, 1},       // any non-zero integer is true
-        {"B", "<default>", 1, 1},        // booleans are the integers 1 and 0
-        {"F", "<default>", 0, 0},
-        {"Missing", "<default>", 99, -1},
-        {"s", "5", 99, -1},              // names ignore letter case
+        {"S", "5", 99, -1},         // a string is no integer, even "5"
+        {"I", "<default>", -7, 1},  // any non-zero integer is true
+        {"B", "<default>", 1, 1},   // booleans are the integers 1 and 0
+        {"F", "<default>", 0, 0},  {"Missing", "<default>", 99, -1},
+        {"s", "5", 99, -1},  // names ignore letter case
     };
     for (const auto& c : cases) {
       const QString n = QString::fromLatin1(c.name);
@@ -145,12 +158,13 @@ class SettingsTest : public QObject {
   void damagedLinesAreSkipped() {
     QFile f(file());
     QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("[Software\\C\\A]\n"
-            "\"Good\"=\"yes\"\n"
-            "\"Open\"=\"no end\n"
-            "\"Hex\"=dword:zz\n"
-            "garbage line\n"
-            "\"Number\"=dword:0000000f\n");
+    f.write(
+        "[Software\\C\\A]\n"
+        "\"Good\"=\"yes\"\n"
+        "\"Open\"=\"no end\n"
+        "\"Hex\"=dword:zz\n"
+        "garbage line\n"
+        "\"Number\"=dword:0000000f\n");
     f.close();
     TApplRegistry store(file());
     store.SetCompanyName("C");
@@ -248,9 +262,9 @@ class SettingsTest : public QObject {
 
     settings::WritePersisted(store, v);
     const QString text = fileText();
-    for (const char* n : {"\"Format\"=", "\"Texte\"=\"\"", "\"Chiffres\"=dword:00000002",
-                          "\"WithTextFile\"=dword:00000000", "\"HistoriqueFormats10\"=\"\"",
-                          "\"HistoriqueTextes1\"=\"\""})
+    for (const char* n :
+         {"\"Format\"=", "\"Texte\"=\"\"", "\"Chiffres\"=dword:00000002", "\"WithTextFile\"=dword:00000000",
+          "\"HistoriqueFormats10\"=\"\"", "\"HistoriqueTextes1\"=\"\""})
       QVERIFY2(text.contains(n), n);
     QVERIFY(!text.contains("InitialDir"));
   }

@@ -119,7 +119,9 @@ std::string photoWithPreview(const std::string& preview) {
   int ifd0 = b.addIfd(), ifd1 = b.addIfd();
   b.ascii(ifd0, 0x0132, "2004:06:12 14:30:05").next(ifd0, ifd1);
   int blob = b.blob(preview);
-  b.shortValue(ifd1, 0x0103, 6).blobPointer(ifd1, 0x0201, blob).longValue(ifd1, 0x0202, uint32_t(preview.size()));
+  b.shortValue(ifd1, 0x0103, 6)
+      .blobPointer(ifd1, 0x0201, blob)
+      .longValue(ifd1, 0x0202, uint32_t(preview.size()));
   return qmtest::jpegFile({qmtest::exifSegment(b.build())});
 }
 
@@ -173,15 +175,14 @@ TEST_F(Cli, UsageErrorsExitWithTwoAndChangeNothing) {
 }
 
 TEST_F(Cli, ReportIsExactlyTheCompanionFile) {
-  dir.writeFile("photo.jpg", qmtest::jpegFile({qmtest::commentSegment("a comment"),
-                                                qmtest::exifSegment([] {
-                                                  qmtest::TiffBuilder b;
-                                                  int ifd0 = b.addIfd();
-                                                  b.ascii(ifd0, 0x010F, "Quillcam")
-                                                      .ascii(ifd0, 0x0132, "2004:06:12 14:30:05")
-                                                      .rational(ifd0, 0x9205, 28, 10);
-                                                  return b.build();
-                                                }())}));
+  dir.writeFile("photo.jpg", qmtest::jpegFile({qmtest::commentSegment("a comment"), qmtest::exifSegment([] {
+                                                 qmtest::TiffBuilder b;
+                                                 int ifd0 = b.addIfd();
+                                                 b.ascii(ifd0, 0x010F, "Quillcam")
+                                                     .ascii(ifd0, 0x0132, "2004:06:12 14:30:05")
+                                                     .rational(ifd0, 0x9205, 28, 10);
+                                                 return b.build();
+                                               }())}));
   Outcome report = run({"report", "photo.jpg"});
   ASSERT_EQ(report.status, 0) << report.err;
   EXPECT_NE(report.out.find("\r\nEXIF-Data\r\n"), std::string::npos);
@@ -293,22 +294,37 @@ TEST_F(Cli, ExitStatusTellsWhetherEverythingWasRenamed) {
     std::vector<std::string> after;
   };
   const std::vector<Case> cases = {
-      {"all renamed", {"a.jpg", "b.jpg"}, {"rename", "-f", "[IYEAR]-[NUMBER]", "."}, 0,
+      {"all renamed",
+       {"a.jpg", "b.jpg"},
+       {"rename", "-f", "[IYEAR]-[NUMBER]", "."},
+       0,
        {"2004-01.jpg", "2004-02.jpg"}},
       {"all already named", {"a.jpg"}, {"rename", "-f", "[NAME]", "a.jpg"}, 0, {"a.jpg"}},
-      {"one without EXIF", {"a.jpg", "-scan.jpg"}, {"rename", "-f", "[IYEAR]-[NUMBER]", "a.jpg", "scan.jpg"}, 1,
+      {"one without EXIF",
+       {"a.jpg", "-scan.jpg"},
+       {"rename", "-f", "[IYEAR]-[NUMBER]", "a.jpg", "scan.jpg"},
+       1,
        {"2004-01.jpg", "scan.jpg"}},
-      {"destination taken", {"a.jpg", "2004.jpg"}, {"rename", "-f", "[IYEAR]", "a.jpg"}, 1, {"2004.jpg", "a.jpg"}},
-      {"user text and digits", {"a.jpg"}, {"rename", "-f", "[IYEAR]-[NUMBER][TEXT]", "-t", "-trip", "-d", "3", "."},
-       0, {"2004-001-trip.jpg"}},
+      {"destination taken",
+       {"a.jpg", "2004.jpg"},
+       {"rename", "-f", "[IYEAR]", "a.jpg"},
+       1,
+       {"2004.jpg", "a.jpg"}},
+      {"user text and digits",
+       {"a.jpg"},
+       {"rename", "-f", "[IYEAR]-[NUMBER][TEXT]", "-t", "-trip", "-d", "3", "."},
+       0,
+       {"2004-001-trip.jpg"}},
       {"nothing to rename", {"notes.txt"}, {"rename", "notes.txt"}, 1, {"notes.txt"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     qmtest::TempDir folder;
     for (const std::string& f : c.files) {
-      if (f[0] == '-') folder.writeFile(f.substr(1), qmtest::photoWithoutExif(f));
-      else folder.writeFile(f, qmtest::photoWithDate("2004:06:12 14:30:05", f));
+      if (f[0] == '-')
+        folder.writeFile(f.substr(1), qmtest::photoWithoutExif(f));
+      else
+        folder.writeFile(f, qmtest::photoWithDate("2004:06:12 14:30:05", f));
     }
     Outcome r = cli(c.args, folder.path());
     EXPECT_EQ(r.status, c.status) << r.out << r.err;
@@ -406,17 +422,20 @@ TEST_F(Cli, DryRunTouchesNothingAndShowsTheRealNumbers) {
   photo("2004-01.jpg", "2003:01:01 00:00:00");
   dir.writeFile("a.exif.txt", "old report");
   const auto before = snapshot(dir.path());
-  const std::vector<std::string> args = {"rename", "--text-file", "-f", "[IYEAR]-[NUMBER]", "2004-01.jpg", "a.jpg",
-                                         "b.jpg"};
+  const std::vector<std::string> args = {"rename",      "--text-file", "-f",   "[IYEAR]-[NUMBER]",
+                                         "2004-01.jpg", "a.jpg",       "b.jpg"};
   std::vector<std::string> dryArgs = args;
   dryArgs.insert(dryArgs.begin() + 1, "--dry-run");
   Outcome dry = run(dryArgs);
   EXPECT_EQ(dry.status, 0) << dry.err;
   EXPECT_EQ(snapshot(dir.path()), before);
   const std::string root = dir.path().string();
-  EXPECT_NE(dry.out.find("Ok: " + root + "/2004-01.jpg => " + root + "/2003-01.jpg\n"), std::string::npos) << dry.out;
-  EXPECT_NE(dry.out.find("Ok: " + root + "/a.jpg => " + root + "/2004-01.jpg\n"), std::string::npos) << dry.out;
-  EXPECT_NE(dry.out.find("Ok: " + root + "/b.jpg => " + root + "/2004-02.jpg\n"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("Ok: " + root + "/2004-01.jpg => " + root + "/2003-01.jpg\n"), std::string::npos)
+      << dry.out;
+  EXPECT_NE(dry.out.find("Ok: " + root + "/a.jpg => " + root + "/2004-01.jpg\n"), std::string::npos)
+      << dry.out;
+  EXPECT_NE(dry.out.find("Ok: " + root + "/b.jpg => " + root + "/2004-02.jpg\n"), std::string::npos)
+      << dry.out;
 
   Outcome real = run(args);
   EXPECT_EQ(real.status, 0) << real.err;
@@ -489,7 +508,8 @@ TEST_F(Cli, ThumbnailWritesThroughALinkOrRefusesIt) {
       {"through two links", "hop.jpg", true, 0, ""},
       {"to a regular file, without --force", "old.jpg", false, 1, "--force"},
       {"to a FIFO", "pipe.jpg", true, 1, "out.jpg is a symbolic link to something other than a regular file"},
-      {"to a device", "/dev/null", true, 1, "out.jpg is a symbolic link to something other than a regular file"},
+      {"to a device", "/dev/null", true, 1,
+       "out.jpg is a symbolic link to something other than a regular file"},
       {"to a folder", "folder", true, 1, "out.jpg is a symbolic link to something other than a regular file"},
       {"to nothing", "gone.jpg", true, 1, "out.jpg is a symbolic link to nothing"},
       {"to the photo", "with.jpg", true, 1, "is the photo with.jpg itself"},
@@ -534,14 +554,17 @@ TEST_F(Cli, ControlCharactersInNamesAreShownEscaped) {
   struct Case {
     const char* why;
     std::vector<std::string> args;
-    std::string shown;     // in the output
-    std::string message;   // on standard error
+    std::string shown;    // in the output
+    std::string message;  // on standard error
   };
   const std::vector<Case> cases = {
       {"preview header and name", {"preview", folder}, "======== " + dir.pathOf(shownPhoto) + "\n", ""},
       {"preview element", {"preview", named}, "NAME        = 'p\\x07\\x09'", ""},
       {"report summary", {"report", named}, "File Name: p\\x07\\x09.jpg\r\n", ""},
-      {"message", {"thumbnail", named, "-o", "out.jpg"}, "", "quillmark-cli: " + shownPhoto + ": no embedded preview"},
+      {"message",
+       {"thumbnail", named, "-o", "out.jpg"},
+       "",
+       "quillmark-cli: " + shownPhoto + ": no embedded preview"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.why);
@@ -564,12 +587,14 @@ TEST_F(Cli, ControlCharactersInNamesAreShownEscaped) {
 }
 
 TEST_F(Cli, UnknownCommandIsNamedWithTheCommandsThereAre) {
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"bogus"}, {"--color", "never", "bogus", "x"}}) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"bogus"}, {"--color", "never", "bogus", "x"}}) {
     SCOPED_TRACE(args.size());
     Outcome r = run(args);
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err,
-              "quillmark-cli: unknown command 'bogus'; the commands are: formats, preview, rename, report, thumbnail, undo\n"
+              "quillmark-cli: unknown command 'bogus'; the commands are: formats, preview, rename, report, "
+              "thumbnail, undo\n"
               "Run with --help for more information.\n");
   }
 }
@@ -582,9 +607,11 @@ TEST_F(Cli, InputThatCannotBeReadFailsWithTheSystemsReason) {
   ReopenAtEnd reopen{{dir.path() / "closed", dir.path() / "locked.jpg"}};
   for (const fs::path& p : reopen.paths) fs::permissions(p, fs::perms::none);
 
-  const std::vector<std::pair<std::string, std::string>> inputs = {
-      {"pipe.jpg", "not a regular file"}, {"locked.jpg", "Permission denied"}, {"closed/a.jpg", "Permission denied"}};
-  const std::vector<std::vector<std::string>> commands = {{"report"}, {"preview"}, {"thumbnail", "-o", "out.jpg"}};
+  const std::vector<std::pair<std::string, std::string>> inputs = {{"pipe.jpg", "not a regular file"},
+                                                                   {"locked.jpg", "Permission denied"},
+                                                                   {"closed/a.jpg", "Permission denied"}};
+  const std::vector<std::vector<std::string>> commands = {
+      {"report"}, {"preview"}, {"thumbnail", "-o", "out.jpg"}};
   for (const auto& [input, reason] : inputs) {
     for (std::vector<std::string> args : commands) {
       args.insert(args.begin() + 1, input);
@@ -624,10 +651,12 @@ TEST_F(Cli, RenameNamesThePathsItCouldNotReadAndFails) {
     Outcome r = cli({"rename", "-f", "[IYEAR]-[NUMBER]", "."}, folder.path(), true);
     if (r.status == kCannotDropRights) GTEST_SKIP() << "root's access override cannot be dropped here";
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.err.find("quillmark-cli: cannot read " + (folder.path() / c.path).string() + ": " + c.reason + "\n"),
+    EXPECT_NE(r.err.find("quillmark-cli: cannot read " + (folder.path() / c.path).string() + ": " + c.reason +
+                         "\n"),
               std::string::npos)
         << r.err;
-    EXPECT_NE(r.out.find("1 renamed, 0 unchanged, 0 not renamed, 1 paths not read\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 renamed, 0 unchanged, 0 not renamed, 1 paths not read\n"), std::string::npos)
+        << r.out;
     EXPECT_TRUE(fs::exists(folder.path() / "2004-01.jpg"));
   }
 }
@@ -681,14 +710,15 @@ TEST_F(Cli, RenameGoesOnWhenTheLogCannotBeWritten) {
   struct Case {
     const char* why;
     bool closedPipe;  // else the full device
-    bool blocked;  // the new name of one photo is taken by a folder
+    bool blocked;     // the new name of one photo is taken by a folder
     int status;
     std::string said;
   };
   const std::vector<Case> cases = {
       {"reader gone", true, false, 0, ""},
       {"reader gone, one photo not renamed", true, true, 1, ""},
-      {"disk full", false, false, 0, "quillmark-cli: cannot write the log to standard output: No space left on device\n"},
+      {"disk full", false, false, 0,
+       "quillmark-cli: cannot write the log to standard output: No space left on device\n"},
   };
   constexpr int kPhotos = 40;
   for (const Case& c : cases) {
@@ -709,7 +739,8 @@ TEST_F(Cli, RenameGoesOnWhenTheLogCannotBeWritten) {
     }
     const fs::path errFile = folder.path() / ".stderr";
     const int err = ::open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int status = waitFor(spawn({"rename", "-f", "[NAME]-moved[EXT]", "."}, folder.path(), out, err, false));
+    const int status =
+        waitFor(spawn({"rename", "-f", "[NAME]-moved[EXT]", "."}, folder.path(), out, err, false));
     ::close(out);
     ::close(err);
     EXPECT_EQ(status, c.status) << "-1: ended by a signal";

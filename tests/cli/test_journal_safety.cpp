@@ -6,9 +6,9 @@
 // purpose takes its set-aside files with it.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <cstdlib>
 #include <regex>
 #include <string>
 #include <vector>
@@ -69,7 +69,8 @@ TEST_F(Safety, AJournalThatCannotGrowStopsTheRunAndUndoTakesBackEverything) {
   EXPECT_NE(r.out.find("Renommage arrêté"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(" not reached\n"), std::string::npos) << r.out;
   size_t renamed = 0;
-  for (const auto& [name, bytes] : snapshot(dir.path())) renamed += name.rfind("2004", 0) == 0 && name.size() > 4 && name.find(".jpg") != std::string::npos;
+  for (const auto& [name, bytes] : snapshot(dir.path()))
+    renamed += name.rfind("2004", 0) == 0 && name.size() > 4 && name.find(".jpg") != std::string::npos;
   EXPECT_GT(renamed, 0u);
   EXPECT_LT(renamed, 400u);
 
@@ -85,14 +86,18 @@ TEST_F(Safety, RecordsReachTheDiskBeforeTheirChangesInAFewSyncs) {
   photos(300);
   const std::string trace = state.pathOf("trace");
   const qmtest::ProgramOutcome r =
-      cli({"rename", "."}, {"strace", "-f", "-qq", "-e", "trace=msync,fdatasync,fsync,renameat2,rename,link", "-o", trace});
-  if (r.status == 127 || r.err.find("PTRACE") != std::string::npos) GTEST_SKIP() << "strace cannot trace here: " << r.err;
+      cli({"rename", "."},
+          {"strace", "-f", "-qq", "-e", "trace=msync,fdatasync,fsync,renameat2,rename,link", "-o", trace});
+  if (r.status == 127 || r.err.find("PTRACE") != std::string::npos)
+    GTEST_SKIP() << "strace cannot trace here: " << r.err;
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   std::ifstream in(trace);
   size_t syncs = 0, moves = 0, movesBeforeAnySync = 0, syncsBeforeFirstMove = 0;
   for (std::string line; std::getline(in, line);) {
     // A sync made beside the run may show as started, then resumed.
-    if (std::regex_search(line, std::regex(R"((\b(msync|fdatasync|fsync)\(|<\.\.\. (msync|fdatasync|fsync) resumed>).*= 0)")))
+    if (std::regex_search(
+            line,
+            std::regex(R"((\b(msync|fdatasync|fsync)\(|<\.\.\. (msync|fdatasync|fsync) resumed>).*= 0)")))
       ++syncs;
     if (std::regex_search(line, std::regex(R"(\b(renameat2|rename|link)\(.*IMG_1\d\d\d\.jpg.*= 0)"))) {
       if (moves == 0) syncsBeforeFirstMove = syncs;
@@ -120,8 +125,9 @@ TEST_F(Safety, AClockSetBackPrunesNothingOfTheRunAndUndoTakesItBack) {
   dir.writeFile("20040101.exif.txt", "an old report");
   const auto before = snapshot(dir.path());
   // Only the clock is set back: the files' own times stay as the disk has them.
-  const qmtest::ProgramOutcome r = cli({"rename", "--text-file", "-f", "[IYEAR][IMONTH][IDAY]", "IMG_1000.jpg"},
-                                       {"env", "NO_FAKE_STAT=1", "faketime", "2000-01-01 00:00:00"});
+  const qmtest::ProgramOutcome r =
+      cli({"rename", "--text-file", "-f", "[IYEAR][IMONTH][IDAY]", "IMG_1000.jpg"},
+          {"env", "NO_FAKE_STAT=1", "faketime", "2000-01-01 00:00:00"});
   if (r.status == 127) GTEST_SKIP() << "faketime cannot run here: " << r.err;
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   ASSERT_TRUE(fs::exists(dir.pathOf("20040101.jpg"))) << r.out;
@@ -140,7 +146,8 @@ TEST_F(Safety, ARunThatSetFilesAsideIsKeptUntilForgotten) {
   ASSERT_EQ(cli({"rename", "--text-file", "-f", "[IYEAR][IMONTH][IDAY]", "IMG_1000.jpg"}).status, 0);
   const std::string first = cli({"undo", "--list"}).out.substr(0, 9);
   ASSERT_EQ(first, "s00000001");
-  for (int i = 0; i < 22; ++i) ASSERT_EQ(cli({"rename", "-f", "[IYEAR][IMONTH][IDAY]", "20040101.jpg"}).status, 0);
+  for (int i = 0; i < 22; ++i)
+    ASSERT_EQ(cli({"rename", "-f", "[IYEAR][IMONTH][IDAY]", "20040101.jpg"}).status, 0);
   const std::string list = cli({"undo", "--list"}).out;
   EXPECT_EQ(list.rfind(first, 0), 0u) << list;
   EXPECT_NE(list.find("1 files set aside"), std::string::npos) << list;

@@ -14,8 +14,8 @@
 #include <map>
 #include <random>
 #include <set>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "metadata/image_reader.hpp"
@@ -45,7 +45,8 @@ pid_t start(const fs::path& dir, bool undo = false) {
     if (undo)
       ::execl(QUILLMARK_CLI_PATH, QUILLMARK_CLI_PATH, "undo", static_cast<char*>(nullptr));
     else
-      ::execl(QUILLMARK_CLI_PATH, QUILLMARK_CLI_PATH, "rename", "--text-file", ".", static_cast<char*>(nullptr));
+      ::execl(QUILLMARK_CLI_PATH, QUILLMARK_CLI_PATH, "rename", "--text-file", ".",
+              static_cast<char*>(nullptr));
     ::_exit(127);
   }
   return pid;
@@ -76,7 +77,8 @@ struct Folder {
       // About one photo in five shares its second with the one before.
       const int second = i - i / 5;
       char date[32];
-      std::snprintf(date, sizeof date, "2010:01:01 %02d:%02d:%02d", second / 3600, second / 60 % 60, second % 60);
+      std::snprintf(date, sizeof date, "2010:01:01 %02d:%02d:%02d", second / 3600, second / 60 % 60,
+                    second % 60);
       char name[32];
       std::snprintf(name, sizeof name, "IMG_%04d.jpg", i);
       const std::string bytes = qmtest::photoWithDate(date, "photo " + std::to_string(i));
@@ -111,7 +113,8 @@ struct Folder {
       ASSERT_NE(image, images.end()) << name << " has no photo";
       const std::string text = qmtest::readFile(c);
       const std::string photo = c.parent_path() / (image->first + ".jpg");
-      EXPECT_TRUE(text == reports.at(image->second) || text == reportOf(photo)) << name << " is not a whole report";
+      EXPECT_TRUE(text == reports.at(image->second) || text == reportOf(photo))
+          << name << " is not a whole report";
     }
     if (finished) {
       EXPECT_EQ(companions.size(), photos.size());
@@ -131,7 +134,8 @@ TEST(KilledRename, LosesNothingAndLeavesOnlyWholeCompanions) {
     Folder folder;
     const auto began = std::chrono::steady_clock::now();
     ASSERT_EQ(waitFor(start(folder.dir.path())), 0);
-    duration = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - began);
+    duration =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - began);
     folder.check(true);
   }
 
@@ -140,7 +144,8 @@ TEST(KilledRename, LosesNothingAndLeavesOnlyWholeCompanions) {
     Folder folder;
     const auto delay =
         std::chrono::microseconds(std::uniform_int_distribution<long>(0, duration.count())(random));
-    SCOPED_TRACE("trial " + std::to_string(trial) + ", killed after " + std::to_string(delay.count()) + " us");
+    SCOPED_TRACE("trial " + std::to_string(trial) + ", killed after " + std::to_string(delay.count()) +
+                 " us");
     const auto before = qmtest::snapshot(folder.dir.path());
     const pid_t pid = start(folder.dir.path());
     std::this_thread::sleep_for(delay);

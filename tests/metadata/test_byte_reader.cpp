@@ -22,9 +22,15 @@ TEST(ByteReader, ReadsAtTheLastValidPositionAndFaultsOnePast) {
     int width;
     int64_t expected;  // -1: a fault
   } cases[] = {
-      {false, 4, 16, 0x8504},        {true, 4, 16, 0x0485},       {false, 5, 16, -1},
-      {true, 0, 16, -1},             {false, 1, 16, 0x0201},      {true, 2, 32, 0x02030485},
-      {false, 2, 32, int32_t(0x85040302u)}, {false, 3, 32, -1}, {true, -3, 32, -1},
+      {false, 4, 16, 0x8504},
+      {true, 4, 16, 0x0485},
+      {false, 5, 16, -1},
+      {true, 0, 16, -1},
+      {false, 1, 16, 0x0201},
+      {true, 2, 32, 0x02030485},
+      {false, 2, 32, int32_t(0x85040302u)},
+      {false, 3, 32, -1},
+      {true, -3, 32, -1},
       {true, int64_t{1} << 40, 32, -1},
   };
   for (const Case& c : cases) {
@@ -64,9 +70,9 @@ TEST(ByteReader, ClampedCopyNeverFaults) {
     int64_t pos, count;
     std::string expected;
   } cases[] = {
-      {2, 3, "bcd"}, {5, 10, "ef"},  // partly outside: cut at the end
-      {7, 2, ""},    {100, 1, ""},   // wholly outside: empty
-      {0, 2, "ab"},  {-9, 3, "abc"}, // below 1: read from position 1
+      {2, 3, "bcd"}, {5, 10, "ef"},   // partly outside: cut at the end
+      {7, 2, ""},    {100, 1, ""},    // wholly outside: empty
+      {0, 2, "ab"},  {-9, 3, "abc"},  // below 1: read from position 1
       {1, 0, ""},    {1, -4, ""},    {1, int64_t{1} << 40, "abcdef"},
   };
   for (const Case& c : cases) {

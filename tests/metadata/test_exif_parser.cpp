@@ -43,16 +43,24 @@ TEST_F(ExifWalk, ValueTextsByTypeAndPlacement) {
        [](TiffBuilder& b, int i) { b.add(i, 0x0132, kAscii, 19, "2005:08:13 09:47:25"); }, "DateTime",
        "2005:08:13 09:47:25"},
       {"zero padding is not shown",
-       [](TiffBuilder& b, int i) { b.add(i, 0x010F, kAscii, 8, std::string("NIKON\0\0\0", 8)); }, "Make", "NIKON"},
-      {"control characters shown as dots", [](TiffBuilder& b, int i) { b.ascii(i, 0x0131, "a\tb"); }, "Software",
-       "a.b"},
+       [](TiffBuilder& b, int i) { b.add(i, 0x010F, kAscii, 8, std::string("NIKON\0\0\0", 8)); }, "Make",
+       "NIKON"},
+      {"control characters shown as dots", [](TiffBuilder& b, int i) { b.ascii(i, 0x0131, "a\tb"); },
+       "Software", "a.b"},
       {"long text cut to 50", [&](TiffBuilder& b, int i) { b.ascii(i, 0x010E, eighty); }, "ImageDescription",
        std::string(50, 'x')},
-      {"two SHORTs in place", [](TiffBuilder& b, int i) { b.shortValues(i, 0x0102, {8, 16}); }, "BitsPerSample",
-       "8, 16"},
-      {"three SHORTs at offset", [](TiffBuilder& b, int i) { b.shortValues(i, 0x0102, {8, 8, 8}); },
+      {"two SHORTs in place",
+       [](TiffBuilder& b, int i) {
+         b.shortValues(i, 0x0102, {8, 16});
+       },
+       "BitsPerSample", "8, 16"},
+      {"three SHORTs at offset",
+       [](TiffBuilder& b, int i) {
+         b.shortValues(i, 0x0102, {8, 8, 8});
+       },
        "BitsPerSample", "8, 8, 8"},
-      {"RATIONAL at offset", [](TiffBuilder& b, int i) { b.rational(i, 0x011A, 72, 1); }, "XResolution", "72.00"},
+      {"RATIONAL at offset", [](TiffBuilder& b, int i) { b.rational(i, 0x011A, 72, 1); }, "XResolution",
+       "72.00"},
       {"UNDEFINED quoted and cut at zero",
        [](TiffBuilder& b, int i) { b.undefined(i, 0xA000, std::string("0100\0x", 6)); }, "FlashPixVersion",
        "\"0100\""},
@@ -62,9 +70,10 @@ TEST_F(ExifWalk, ValueTextsByTypeAndPlacement) {
       {"UserComment keeps all its characters",
        [&](TiffBuilder& b, int i) { b.undefined(i, 0x9286, prefix + eighty + '\0'); }, "UserComment", eighty},
       {"UserComment trimmed",
-       [&](TiffBuilder& b, int i) { b.undefined(i, 0x9286, prefix + "  hi \x01" + '\0'); }, "UserComment", "hi"},
-      {"UserComment of 8 bytes", [&](TiffBuilder& b, int i) { b.undefined(i, 0x9286, prefix); }, "UserComment",
-       ""},
+       [&](TiffBuilder& b, int i) { b.undefined(i, 0x9286, prefix + "  hi \x01" + '\0'); }, "UserComment",
+       "hi"},
+      {"UserComment of 8 bytes", [&](TiffBuilder& b, int i) { b.undefined(i, 0x9286, prefix); },
+       "UserComment", ""},
   };
   for (Order order : kOrders) {
     for (const Case& c : cases) {
@@ -94,9 +103,9 @@ TEST_F(ExifWalk, RowsRecordTypeRawBytesAndBufferPosition) {
 TEST_F(ExifWalk, EntriesWithoutBytesAndUnknownTagsLeaveNoRow) {
   TiffBuilder b;
   int ifd0 = b.addIfd();
-  b.rawEntry(ifd0, 0x010F, kAscii, 0, 0)          // count 0
-      .rawEntry(ifd0, 0x0110, 0, 4, 0x41424300)    // type 0
-      .shortValue(ifd0, 0xC0DE, 7)                 // unknown tag
+  b.rawEntry(ifd0, 0x010F, kAscii, 0, 0)         // count 0
+      .rawEntry(ifd0, 0x0110, 0, 4, 0x41424300)  // type 0
+      .shortValue(ifd0, 0xC0DE, 7)               // unknown tag
       .shortValue(ifd0, 0x0112, 1);
   DecodedExif d = decodeExif(b.build());
   ASSERT_EQ(d.fault, "");
@@ -116,7 +125,8 @@ TEST_F(ExifWalk, ReadFaultsEndTheirDirectory) {
       {"type 13", [](TiffBuilder& b, int i) { b.rawEntry(i, 0x829A, 13, 1, 0); }},
       {"negative count", [](TiffBuilder& b, int i) { b.rawEntry(i, 0x829A, kShort, 0xFFFFFFFF, 0); }},
       {"negative offset", [](TiffBuilder& b, int i) { b.rawEntry(i, 0x829A, kRational, 1, 0x80000000); }},
-      {"width outside 32 bits", [](TiffBuilder& b, int i) { b.add(i, 0xA002, kDouble, 1, b.doubles({1e12})); }},
+      {"width outside 32 bits",
+       [](TiffBuilder& b, int i) { b.add(i, 0xA002, kDouble, 1, b.doubles({1e12})); }},
   };
   for (Order order : kOrders) {
     for (const Case& c : cases) {

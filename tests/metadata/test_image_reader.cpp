@@ -49,20 +49,44 @@ TEST_F(ImageReader, SegmentScanKeepsTheMetadataSegments) {
       {"EXIF first", {exifApp1(), dqtSegment()}, true, 3, true, false, false},
       {"a second APP1 is dropped", {exifApp1(), xmpSegment(), dqtSegment()}, true, 3, true, false, false},
       {"XMP before EXIF", {jfifSegment(), xmpSegment(), exifApp1()}, true, 3, true, false, false},
-      {"XMP alone", {jfifSegment(), xmpSegment(), dqtSegment(), dhtSegment(), sof0Segment()}, false, 5, false,
-       false, false},
-      {"EXIF as fifth segment", {jfifSegment(), dqtSegment(), dhtSegment(), sof0Segment(), exifApp1()}, false, 5,
-       false, false, false},
-      {"EXIF fifth after a comment", {commentSegment("c"), dqtSegment(), dhtSegment(), sof0Segment(), exifApp1()},
-       true, 6, true, true, false},
+      {"XMP alone",
+       {jfifSegment(), xmpSegment(), dqtSegment(), dhtSegment(), sof0Segment()},
+       false,
+       5,
+       false,
+       false,
+       false},
+      {"EXIF as fifth segment",
+       {jfifSegment(), dqtSegment(), dhtSegment(), sof0Segment(), exifApp1()},
+       false,
+       5,
+       false,
+       false,
+       false},
+      {"EXIF fifth after a comment",
+       {commentSegment("c"), dqtSegment(), dhtSegment(), sof0Segment(), exifApp1()},
+       true,
+       6,
+       true,
+       true,
+       false},
       {"EXIF as sixth segment",
-       {commentSegment("c"), dqtSegment(), dqtSegment(), dhtSegment(), sof0Segment(), exifApp1()}, true, 6, false,
-       true, false},
+       {commentSegment("c"), dqtSegment(), dqtSegment(), dhtSegment(), sof0Segment(), exifApp1()},
+       true,
+       6,
+       false,
+       true,
+       false},
       {"comment only", {commentSegment("hello")}, true, 2, false, true, false},
       {"Photoshop segment", {photoshopSegment(), jfifSegment()}, true, 3, false, false, true},
       {"twenty segments at most", twentyFive, true, 20, false, true, false},
       {"fill bytes before a marker", {"\xFF\xFF" + commentSegment("c")}, true, 2, false, true, false},
-      {"a segment without payload is not classified", {segment(0xE1, ""), exifApp1()}, true, 3, true, false,
+      {"a segment without payload is not classified",
+       {segment(0xE1, ""), exifApp1()},
+       true,
+       3,
+       true,
+       false,
        false},
   };
   for (const Case& c : cases) {
@@ -102,7 +126,11 @@ TEST_F(ImageReader, FileEndingDuringTheScan) {
   struct Case {
     size_t length;
     bool ok;
-  } cases[] = {{1, false}, {2, false}, {5, false}, {commentEnd, true}, {commentEnd + 3, true},
+  } cases[] = {{1, false},
+               {2, false},
+               {5, false},
+               {commentEnd, true},
+               {commentEnd + 3, true},
                {commentEnd + 30, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.length);
@@ -126,9 +154,9 @@ TEST_F(ImageReader, ExtensionChoosesTheReader) {
     const std::string& bytes;
     bool ok;
   } cases[] = {
-      {"a.JPG", jpeg, true},  {"a.jpe", jpeg, true},  {"a.Jpeg", jpeg, true}, {"a.nef", tiff, true},
-      {"a.TIF", tiff, true},  {"a.tiff", tiff, true}, {"a.png", jpeg, false}, {"a.jpg", tiff, false},
-      {"a.jpg.txt", jpeg, false},
+      {"a.JPG", jpeg, true},  {"a.jpe", jpeg, true},  {"a.Jpeg", jpeg, true},
+      {"a.nef", tiff, true},  {"a.TIF", tiff, true},  {"a.tiff", tiff, true},
+      {"a.png", jpeg, false}, {"a.jpg", tiff, false}, {"a.jpg.txt", jpeg, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -404,8 +432,11 @@ TEST(JpegDecode, BrokenStreamsGiveNoPicture) {
     const char* what;
     std::string bytes;
   } cases[] = {
-      {"empty", ""}, {"garbage", std::string(500, '\x42')}, {"start marker only", "\xFF\xD8\xFF\xDB"},
-      {"absurd dimensions", huge}, {"header cut", tiny.substr(0, 120)},
+      {"empty", ""},
+      {"garbage", std::string(500, '\x42')},
+      {"start marker only", "\xFF\xD8\xFF\xDB"},
+      {"absurd dimensions", huge},
+      {"header cut", tiny.substr(0, 120)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

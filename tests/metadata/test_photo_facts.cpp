@@ -55,25 +55,29 @@ TEST_F(PhotoFacts, DerivedFocalLengthIn35mmTerms) {
          b.longValue(e, 0xA002, 2048).longValue(e, 0xA003, 1536).rational(e, 0x920A, 8, 10);
          b.rational(e, 0xA20E, 2048000, 225).rational(e, 0xA20F, 1536000, 169).shortValue(e, 0xA210, 2);
        },
-       {}, " 4.84"},
+       {},
+       " 4.84"},
       {"no focal length",
        [](TiffBuilder& b, int e) {
          b.longValue(e, 0xA002, 2048).longValue(e, 0xA003, 1536).shortValue(e, 0xA210, 2);
          b.rational(e, 0xA20E, 2048000, 225).rational(e, 0xA20F, 1536000, 169);
        },
-       {}, ""},
+       {},
+       ""},
       {"no vertical resolution",
        [](TiffBuilder& b, int e) {
          b.longValue(e, 0xA002, 2048).longValue(e, 0xA003, 1536).rational(e, 0x920A, 58, 10);
          b.rational(e, 0xA20E, 2048000, 225).shortValue(e, 0xA210, 2);
        },
-       {}, ""},
+       {},
+       ""},
       {"the file's own value",
        [](TiffBuilder& b, int e) {
          exampleCamera(b, e, 2);
          b.shortValue(e, 0xA405, 50);
        },
-       {}, "50.00 mm"},
+       {},
+       "50.00 mm"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

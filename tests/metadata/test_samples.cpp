@@ -32,13 +32,17 @@ std::vector<Row> readFacts() {
         cells.emplace_back();
       } else if (s[i] == '\\' && i + 1 < s.size()) {
         char c = s[++i];
-        if (c == 't') cells.back() += '\t';
-        else if (c == 'n') cells.back() += '\n';
-        else if (c == 'r') cells.back() += '\r';
+        if (c == 't')
+          cells.back() += '\t';
+        else if (c == 'n')
+          cells.back() += '\n';
+        else if (c == 'r')
+          cells.back() += '\r';
         else if (c == 'x' && i + 2 < s.size()) {
           cells.back() += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
           i += 2;
-        } else cells.back() += c;
+        } else
+          cells.back() += c;
       } else {
         cells.back() += s[i];
       }
@@ -184,7 +188,7 @@ TEST_F(Samples, FilesWithoutExifGiveTheExpectedStatus) {
       {"Writer.jpg", false, "Not an EXIF file", false, false},      // no metadata segment at all
       {"image01551.jpg", false, "Not an EXIF file", false, false},  // XMP only
       {"IPTC.jpg", true, "<none>", false, true},
-      {"sony-powershota5.jpg", true, "<none>", true, false},        // comment as fourth segment
+      {"sony-powershota5.jpg", true, "<none>", true, false},  // comment as fourth segment
   };
   meta::TimgData img;
   for (const Case& c : cases) {
@@ -252,7 +256,8 @@ TEST_F(Samples, FactsOnlyReadsGiveTheFactsOfAFullReadEvenOnDamagedFiles) {
         for (const char value : {'\x00', '\xFF', '\x7F'}) {
           std::string damaged = bytes;
           damaged[at] = value;
-          ASSERT_EQ(factsOf(damaged, true), factsOf(damaged, false)) << "byte " << at << " set to " << int(value);
+          ASSERT_EQ(factsOf(damaged, true), factsOf(damaged, false))
+              << "byte " << at << " set to " << int(value);
           ++checked;
         }
       }

@@ -24,11 +24,17 @@ TEST(PrintablePath, EscapesControlsAndBytesThatAreNotUtf8) {
       {"line ends", "/p/a\nb\r.jpg", "/p/a\\x0ab\\x0d.jpg", true},
       {"tab", "/p/a\tb.jpg", "/p/a\\x09b.jpg", true},
       {"zero byte and delete", std::string("a\0\x7F", 3), "a\\x00\\x7f", true},
-      {"C1 control in UTF-8", "/p/\xC2\x9B" "2J.jpg", "/p/\\xc2\\x9b2J.jpg", true},
+      {"C1 control in UTF-8",
+       "/p/\xC2\x9B"
+       "2J.jpg",
+       "/p/\\xc2\\x9b2J.jpg", true},
       {"first letter after the C1 controls", "\xC2\xA0", "\xC2\xA0", true},
       {"Windows-1252 letter", "/p/Cr\xE9mieux.jpg", "/p/Cr\\xe9mieux.jpg", false},
       {"sequence cut short", "a\xC3", "a\\xc3", false},
-      {"overlong slash", "a\xC0\xAF" "b", "a\\xc0\\xafb", false},
+      {"overlong slash",
+       "a\xC0\xAF"
+       "b",
+       "a\\xc0\\xafb", false},
       {"surrogate", "\xED\xA0\x80", "\\xed\\xa0\\x80", false},
       {"above U+10FFFF", "\xF4\x90\x80\x80", "\\xf4\\x90\\x80\\x80", false},
   };

@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "metadata/image_reader.hpp"
+#include "metadata/paths.hpp"
 #include "naming/batch_rename.hpp"
 #include "naming/file_list.hpp"
 #include "naming/format.hpp"
 #include "naming/naming.hpp"
 #include "naming/simulated_file_system.hpp"
-#include "metadata/paths.hpp"
 #include "support/fake_file_system.hpp"
 #include "support/photo_files.hpp"
 #include "support/temp_dir.hpp"
@@ -116,8 +116,10 @@ struct Bench {
   std::string sub(const std::string& text) const {
     std::string out;
     for (char c : text) {
-      if (c == '@') out += root();
-      else out += c;
+      if (c == '@')
+        out += root();
+      else
+        out += c;
     }
     return out;
   }
@@ -150,7 +152,8 @@ struct Bench {
   std::string closingTitle() const { return log.pieces.empty() ? "" : log.pieces.back().text; }
   std::vector<std::string> listNames() const {
     std::vector<std::string> names;
-    for (const std::string& p : list.paths()) names.push_back(fs::path(p).lexically_relative(root()).string());
+    for (const std::string& p : list.paths())
+      names.push_back(fs::path(p).lexically_relative(root()).string());
     return names;
   }
   std::string content(std::string_view name) const { return readFile(at(name)); }
@@ -237,35 +240,62 @@ const Prepare datedPhoto = [](Bench& t) { t.photo("a.jpg"); };
 
 TEST(BatchRename, EachImageOutcomeWritesItsLogEntry) {
   runOutcomeCases({
-      {"incomplete name", [](Bench& t) { t.dir.writeFile("a.jpg", qmtest::photoWithoutExif()); },
-       "[IYEAR]-[NAME]", false,
+      {"incomplete name",
+       [](Bench& t) { t.dir.writeFile("a.jpg", qmtest::photoWithoutExif()); },
+       "[IYEAR]-[NAME]",
+       false,
        {{"ERREUR: ", errImage},
         {"@/a.jpg\r\n", strong10},
         {"\t\t ne peut être renommé par manque d'information\r\n", plain10}},
-       kErrors, {"a.jpg"}, {{"a.jpg", ""}}, {}},
-      {"same name", datedPhoto, "[NAME]", false,
+       kErrors,
+       {"a.jpg"},
+       {{"a.jpg", ""}},
+       {}},
+      {"same name",
+       datedPhoto,
+       "[NAME]",
+       false,
        {{"Ok: ", okImage}, {"@/a.jpg", plain8}, {" (Identique au nom d'origine)\r\n", italic8}},
-       kAllRenamed, {}, {{"a.jpg", ""}}, {}},
+       kAllRenamed,
+       {},
+       {{"a.jpg", ""}},
+       {}},
       {"destination exists",
        [](Bench& t) {
          t.photo("a.jpg");
          t.dir.writeFile("taken.jpg", "someone else's photo");
        },
-       "taken", false,
+       "taken",
+       false,
        {{"ERREUR: ", errImage},
         {"@/a.jpg\r\n", strong10},
         {"\t\tne peut être renommé en @/taken.jpg\r\n", plain10},
         {"\t\tLe fichier destination existe déjà\r\n", plain10}},
-       kErrors, {"a.jpg"}, {{"a.jpg", ""}, {"taken.jpg", "someone else's photo"}}, {}},
-      {"move fails", datedPhoto, "[IYEAR]/[NAME]", false,
+       kErrors,
+       {"a.jpg"},
+       {{"a.jpg", ""}, {"taken.jpg", "someone else's photo"}},
+       {}},
+      {"move fails",
+       datedPhoto,
+       "[IYEAR]/[NAME]",
+       false,
        {{"ERREUR: ", errImage},
         {"@/a.jpg\r\n", strong10},
         {"\t\tne peut être renommé en @/2004/a.jpg\r\n", plain8},
         {"\t\tNo such file or directory\r\n", plain8}},
-       kErrors, {"a.jpg"}, {{"a.jpg", ""}}, {}},
-      {"renamed", datedPhoto, "[IYEAR]-[NAME]", false,
+       kErrors,
+       {"a.jpg"},
+       {{"a.jpg", ""}},
+       {}},
+      {"renamed",
+       datedPhoto,
+       "[IYEAR]-[NAME]",
+       false,
        {{"Ok: ", okImage}, {"@/a.jpg => @/2004-a.jpg\r\n", plain8}},
-       kAllRenamed, {"2004-a.jpg"}, {{"2004-a.jpg", ""}}, {"a.jpg"}},
+       kAllRenamed,
+       {"2004-a.jpg"},
+       {{"2004-a.jpg", ""}},
+       {"a.jpg"}},
   });
 }
 
@@ -282,75 +312,122 @@ TEST(BatchRename, CompanionTextFilesFollowTheirImages) {
     return head;
   };
   runOutcomeCases({
-      {"an old companion moves even when none is asked for", withOldCompanion, "[IYEAR]-[NAME]", false,
+      {"an old companion moves even when none is asked for",
+       withOldCompanion,
+       "[IYEAR]-[NAME]",
+       false,
        with(renamed, {{"Ok: ", okCompanion}, {"@/a.exif.txt => @/2004-a.exif.txt\r\n", plain8}}),
-       kAllRenamed, {"2004-a.jpg"}, {{"2004-a.exif.txt", "old report"}}, {"a.exif.txt"}},
-      {"an unchanged name leaves the companion alone", withOldCompanion, "[NAME]", true, unchanged,
-       kAllRenamed, {}, {{"a.exif.txt", "old report"}}, {}},
+       kAllRenamed,
+       {"2004-a.jpg"},
+       {{"2004-a.exif.txt", "old report"}},
+       {"a.exif.txt"}},
+      {"an unchanged name leaves the companion alone",
+       withOldCompanion,
+       "[NAME]",
+       true,
+       unchanged,
+       kAllRenamed,
+       {},
+       {{"a.exif.txt", "old report"}},
+       {}},
       {"a stale file at the companion's new name is deleted before the move",
        [&](Bench& t) {
          withOldCompanion(t);
          t.dir.writeFile("2004-a.exif.txt", "stale");
        },
-       "[IYEAR]-[NAME]", false,
+       "[IYEAR]-[NAME]",
+       false,
        with(renamed, {{"Ok: ", okCompanion},
                       {"@/2004-a.exif.txt effacé\r\n", plain8},
                       {"Ok: ", okCompanion},
                       {"@/a.exif.txt => @/2004-a.exif.txt\r\n", plain8}}),
-       kAllRenamed, {"2004-a.jpg"}, {{"2004-a.exif.txt", "old report"}}, {"a.exif.txt"}},
+       kAllRenamed,
+       {"2004-a.jpg"},
+       {{"2004-a.exif.txt", "old report"}},
+       {"a.exif.txt"}},
       {"a stale file at the companion's new name is deleted before writing",
        [](Bench& t) {
          t.photo("a.jpg");
          t.dir.writeFile("2004-a.exif.txt", "stale");
        },
-       "[IYEAR]-[NAME]", true,
+       "[IYEAR]-[NAME]",
+       true,
        with(renamed, {{"Ok: ", okCompanion},
                       {"@/2004-a.exif.txt effacé\r\n", plain8},
                       {"Ok: ", okCompanion},
                       {"Fichier texte créé: @/2004-a.exif.txt\r\n", plain8}}),
-       kAllRenamed, {"2004-a.jpg"}, {{"2004-a.exif.txt", "report\r\n"}}, {}},
-      {"an unchanged name still gets a new companion", datedPhoto, "[NAME]", true,
+       kAllRenamed,
+       {"2004-a.jpg"},
+       {{"2004-a.exif.txt", "report\r\n"}},
+       {}},
+      {"an unchanged name still gets a new companion",
+       datedPhoto,
+       "[NAME]",
+       true,
        with(unchanged, {{"Ok: ", okCompanion}, {"Fichier texte créé: @/a.exif.txt\r\n", plain8}}),
-       kAllRenamed, {}, {{"a.exif.txt", "report\r\n"}}, {}},
-      {"no companion unless asked for", datedPhoto, "[IYEAR]-[NAME]", false, renamed, kAllRenamed,
-       {"2004-a.jpg"}, {}, {"2004-a.exif.txt", "a.exif.txt"}},
+       kAllRenamed,
+       {},
+       {{"a.exif.txt", "report\r\n"}},
+       {}},
+      {"no companion unless asked for",
+       datedPhoto,
+       "[IYEAR]-[NAME]",
+       false,
+       renamed,
+       kAllRenamed,
+       {"2004-a.jpg"},
+       {},
+       {"2004-a.exif.txt", "a.exif.txt"}},
       {"a companion that cannot be moved stays",
        [&](Bench& t) {
          withOldCompanion(t);
          fs::create_directory(t.at("2004-a.exif.txt"));
        },
-       "[IYEAR]-[NAME]", false,
+       "[IYEAR]-[NAME]",
+       false,
        with(renamed, {{"ERREUR: ", errCompanion},
                       {"@/a.exif.txt\r\n", strong10},
                       {"\t\tne peut être renommé en @/2004-a.exif.txt\r\n", plain8},
                       {"\t\til va rester sur le disque\r\n", plain8},
                       {"\t\tFile exists\r\n", plain8}}),
-       kAllRenamed, {"2004-a.jpg"}, {{"a.exif.txt", "old report"}}, {}},
+       kAllRenamed,
+       {"2004-a.jpg"},
+       {{"a.exif.txt", "old report"}},
+       {}},
       {"another image's companion at the new name is kept, not replaced by the old one",
        [&](Bench& t) {
          withOldCompanion(t);
          t.dir.writeFile("2004-a.tif", "another image");
          t.dir.writeFile("2004-a.exif.txt", "notes");
        },
-       "[IYEAR]-[NAME]", true,
+       "[IYEAR]-[NAME]",
+       true,
        with(renamed, {{"ERREUR: ", errCompanion},
                       {"@/a.exif.txt\r\n", strong10},
                       {"\t\tne peut être renommé en @/2004-a.exif.txt\r\n", plain8},
                       {"\t\til va rester sur le disque\r\n", plain8},
                       {"\t\tle fichier existe déjà et accompagne @/2004-a.tif\r\n", plain8}}),
-       kAllRenamed, {"2004-a.jpg"}, {{"a.exif.txt", "old report"}, {"2004-a.exif.txt", "notes"}}, {}},
+       kAllRenamed,
+       {"2004-a.jpg"},
+       {{"a.exif.txt", "old report"}, {"2004-a.exif.txt", "notes"}},
+       {}},
       {"another image's companion at the new name is kept, no report written over it",
        [](Bench& t) {
          t.photo("a.jpg");
          t.dir.writeFile("2004-a.TIF", "another image");
          t.dir.writeFile("2004-a.exif.txt", "notes");
        },
-       "[IYEAR]-[NAME]", true,
-       with(renamed, {{"ERREUR: ", errCompanion},
-                      {"@/2004-a.exif.txt\r\n", strong10},
-                      {"\t\tProblème de création du fichier: le fichier existe déjà et accompagne @/2004-a.TIF\r\n",
-                       plain8}}),
-       kAllRenamed, {"2004-a.jpg"}, {{"2004-a.exif.txt", "notes"}}, {}},
+       "[IYEAR]-[NAME]",
+       true,
+       with(renamed,
+            {{"ERREUR: ", errCompanion},
+             {"@/2004-a.exif.txt\r\n", strong10},
+             {"\t\tProblème de création du fichier: le fichier existe déjà et accompagne @/2004-a.TIF\r\n",
+              plain8}}),
+       kAllRenamed,
+       {"2004-a.jpg"},
+       {{"2004-a.exif.txt", "notes"}},
+       {}},
   });
 }
 
@@ -402,16 +479,23 @@ TEST(BatchRename, ACompanionWrittenInTheRunIsNeitherDeletedNorTakenByAnotherPhot
     size_t companionFailed;
   };
   const std::vector<Case> cases = {
-      {"same companion name", {{"a.jpg", "2004:06:12 14:30:05"}, {"a.jpeg", "2004:06:12 14:30:05"}}, "[IYEAR]-[NUMBER]",
-       {{"2004-01.exif.txt", "a.jpg"}}, 1},
+      {"same companion name",
+       {{"a.jpg", "2004:06:12 14:30:05"}, {"a.jpeg", "2004:06:12 14:30:05"}},
+       "[IYEAR]-[NUMBER]",
+       {{"2004-01.exif.txt", "a.jpg"}},
+       1},
       {"a companion of the run lies at the old companion name",
-       {{"a.jpg", "2004:06:12 14:30:05"}, {"2004.jpeg", "2005:01:01 00:00:00"}}, "[IYEAR]",
-       {{"2004.exif.txt", "a.jpg"}, {"2005.exif.txt", "2004.jpeg"}}, 0},
+       {{"a.jpg", "2004:06:12 14:30:05"}, {"2004.jpeg", "2005:01:01 00:00:00"}},
+       "[IYEAR]",
+       {{"2004.exif.txt", "a.jpg"}, {"2005.exif.txt", "2004.jpeg"}},
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Bench t;
-    t.hooks.writeCompanion = [&t](naming::OutputSink& s) { s.WriteRich(meta::fileNameOf(t.img.SourcePath), {}); };
+    t.hooks.writeCompanion = [&t](naming::OutputSink& s) {
+      s.WriteRich(meta::fileNameOf(t.img.SourcePath), {});
+    };
     std::vector<std::string> paths;
     for (const auto& [name, date] : c.photos) {
       t.photo(name, date);
@@ -538,13 +622,38 @@ TEST(BatchRename, ListsEndWithTheFailuresOrTheRenamedFiles) {
   };
   const std::vector<Case> cases = {
       {"all already named", {{"a.jpg", d2004}, {"b.jpg", d2004}}, "[NAME]", kAllRenamed, {}, 0, 2, 0},
-      {"same name without a number", {{"a.jpg", d2004}, {"b.jpg", d2004}}, "[IYEAR]", kErrors, {"b.jpg"}, 1, 0, 1},
-      {"same name with a number", {{"a.jpg", d2004}, {"b.jpg", d2004}}, "[IYEAR]-[NUMBER]", kAllRenamed,
-       {"2004-01.jpg", "2004-02.jpg"}, 2, 0, 0},
-      {"a name freed earlier in the batch", {{"2004-01.jpg", "2003:01:01 00:00:00"}, {"a.jpg", d2004}},
-       "[IYEAR]-[NUMBER]", kAllRenamed, {"2003-01.jpg", "2004-01.jpg"}, 2, 0, 0},
-      {"a file keeps its own numbered name", {{"2004-01.jpg", d2004}, {"a.jpg", d2004}}, "[IYEAR]-[NUMBER]",
-       kAllRenamed, {"2004-02.jpg"}, 1, 1, 0},
+      {"same name without a number",
+       {{"a.jpg", d2004}, {"b.jpg", d2004}},
+       "[IYEAR]",
+       kErrors,
+       {"b.jpg"},
+       1,
+       0,
+       1},
+      {"same name with a number",
+       {{"a.jpg", d2004}, {"b.jpg", d2004}},
+       "[IYEAR]-[NUMBER]",
+       kAllRenamed,
+       {"2004-01.jpg", "2004-02.jpg"},
+       2,
+       0,
+       0},
+      {"a name freed earlier in the batch",
+       {{"2004-01.jpg", "2003:01:01 00:00:00"}, {"a.jpg", d2004}},
+       "[IYEAR]-[NUMBER]",
+       kAllRenamed,
+       {"2003-01.jpg", "2004-01.jpg"},
+       2,
+       0,
+       0},
+      {"a file keeps its own numbered name",
+       {{"2004-01.jpg", d2004}, {"a.jpg", d2004}},
+       "[IYEAR]-[NUMBER]",
+       kAllRenamed,
+       {"2004-02.jpg"},
+       1,
+       1,
+       0},
       {"an empty list", {}, "[NAME]", kAllRenamed, {}, 0, 0, 0},
   };
   for (const Case& c : cases) {
@@ -641,15 +750,18 @@ TEST(BatchRename, AStoppedRunKeepsTheFailuresAndTheFilesNotReached) {
   EXPECT_FALSE(o.allRenamed());
   EXPECT_EQ(t.listNames(), (std::vector<std::string>{"b.jpg", "c.jpg", "d.jpg"}));
   EXPECT_TRUE(t.exists("c.jpg") && t.exists("d.jpg"));
-  EXPECT_NE(t.log.text().find("\r\nRenommage arrêté\r\n\r\n1 renommés, 0 inchangés, 1 non renommés, 2 restent dans la liste"),
-            std::string::npos)
+  EXPECT_NE(
+      t.log.text().find(
+          "\r\nRenommage arrêté\r\n\r\n1 renommés, 0 inchangés, 1 non renommés, 2 restent dans la liste"),
+      std::string::npos)
       << t.log.text();
 }
 
 TEST(BatchRename, ARandomBatchNeverLosesOrDuplicatesAPhoto) {
   std::mt19937 random(20240612);
-  const std::vector<std::string> formats = {"[IYEAR]-[NUMBER]", "[IYEAR][IMONTH]", "[NAME]", naming::DefaultFormat(),
-                                            "[IDAY]-[NUMBER]-[NAME]", "x[NUMBER]", "[MAKER]"};
+  const std::vector<std::string> formats = {
+      "[IYEAR]-[NUMBER]",       "[IYEAR][IMONTH]", "[NAME]", naming::DefaultFormat(),
+      "[IDAY]-[NUMBER]-[NAME]", "x[NUMBER]",       "[MAKER]"};
   const std::vector<std::string> dates = {"2004:06:12 14:30:05", "2004:06:13 09:00:00", "2005:01:01 00:00:00",
                                           "2004:06:12"};
   for (int round = 0; round < 12; ++round) {
@@ -661,9 +773,9 @@ TEST(BatchRename, ARandomBatchNeverLosesOrDuplicatesAPhoto) {
     for (int i = 0; i < count; ++i) {
       std::string name = (random() % 4 == 0 ? "x" : "IMG_") + std::to_string(random() % 50) + ".jpg";
       if (t.exists(name)) continue;
-      std::string bytes = random() % 6 == 0
-                              ? qmtest::photoWithoutExif("photo " + std::to_string(i))
-                              : qmtest::photoWithDate(dates[random() % dates.size()], "photo " + std::to_string(i));
+      std::string bytes = random() % 6 == 0 ? qmtest::photoWithoutExif("photo " + std::to_string(i))
+                                            : qmtest::photoWithDate(dates[random() % dates.size()],
+                                                                    "photo " + std::to_string(i));
       t.dir.writeFile(name, bytes);
       if (random() % 5 == 0) t.dir.writeFile(meta::replaceExtension(name, ".exif.txt"), "companion " + name);
       originals.push_back(bytes);
@@ -739,8 +851,9 @@ TEST(BatchRename, AJournalThatCannotTakeTheNextChangesStopsTheRunBeforeThem) {
   for (size_t i = 0; i < 100; ++i)
     EXPECT_EQ(t.exists("IMG_" + std::to_string(1000 + i) + ".jpg"), i >= o.renamed) << i;
   const std::string log = t.log.text();
-  EXPECT_NE(log.find("le journal d'annulation ne peut plus être écrit\r\n\t\tjournal: No space left on device"),
-            std::string::npos)
+  EXPECT_NE(
+      log.find("le journal d'annulation ne peut plus être écrit\r\n\t\tjournal: No space left on device"),
+      std::string::npos)
       << log;
   EXPECT_NE(log.find(titleText("Renommage arrêté")), std::string::npos) << log;
 }
@@ -754,7 +867,9 @@ TEST(BatchRename, APhotoThatCannotBeReadIsLoggedWithTheSystemsReason) {
   fs::remove(t.at("a.jpg"));
   t.run("[IYEAR]-[NAME]");
   const std::string log = t.log.text();
-  EXPECT_NE(log.find(t.at("a.jpg") + "\r\n\t\t ne peut être lu: No such file or directory"), std::string::npos) << log;
+  EXPECT_NE(log.find(t.at("a.jpg") + "\r\n\t\t ne peut être lu: No such file or directory"),
+            std::string::npos)
+      << log;
   EXPECT_TRUE(t.exists("2004-b.jpg")) << log;
 }
 

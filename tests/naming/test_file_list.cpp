@@ -162,7 +162,9 @@ TEST(FileList, WalksDoNotFollowLinksToFolders) {
     std::vector<std::string> listed;
   };
   const Case cases[] = {
-      {"links to the parent, elsewhere and inside are not entered", {dir.pathOf("2004")}, {linked, mine, trip}},
+      {"links to the parent, elsewhere and inside are not entered",
+       {dir.pathOf("2004")},
+       {linked, mine, trip}},
       {"a folder named through a link is walked",
        {dir.pathOf("2004/last-year")},
        {dir.pathOf("2004/last-year/kept.jpg"), dir.pathOf("2004/last-year/old.jpg")}},

@@ -126,8 +126,8 @@ TEST(ComposeNewName, DatePartsOnlyFromARealDate) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.date);
-    for (const auto& [format, expected] : {std::pair{"[IYEAR][IMONTH][IDAY]", c.day},
-                                           std::pair{"[IHOUR][IMIN][ISEC]", c.time}}) {
+    for (const auto& [format, expected] :
+         {std::pair{"[IYEAR][IMONTH][IDAY]", c.day}, std::pair{"[IHOUR][IMIN][ISEC]", c.time}}) {
       meta::TimgData reader;
       qmtest::FakeFileSystem fs;
       TNaming n(reader, fs);

@@ -100,7 +100,8 @@ TEST(Undo, ARandomBatchWithFailingStepsComesBackExactly) {
   std::mt19937 random(90210);
   const std::vector<std::string> formats = {"[IYEAR]-[NUMBER]", "[IYEAR][IMONTH]", naming::DefaultFormat(),
                                             "[IDAY]-[NUMBER]-[NAME]", "[NAME]"};
-  const std::vector<std::string> dates = {"2004:06:12 14:30:05", "2004:06:13 09:00:00", "2005:01:01 00:00:00"};
+  const std::vector<std::string> dates = {"2004:06:12 14:30:05", "2004:06:13 09:00:00",
+                                          "2005:01:01 00:00:00"};
   // Names with blanks, '%', a line end and bytes that are not UTF-8 go
   // through the journal unchanged.
   const std::vector<std::string> stems = {"IMG_", "a b", "50%", "x\ny", "\xFF\xFE", "2004-"};
@@ -112,7 +113,8 @@ TEST(Undo, ARandomBatchWithFailingStepsComesBackExactly) {
     for (int i = 0; i < count; ++i) {
       const std::string name = stems[random() % stems.size()] + std::to_string(random() % 30) + ".jpg";
       if (fs::exists(t.dir.pathOf(name))) continue;
-      t.dir.writeFile(name, qmtest::photoWithDate(dates[random() % dates.size()], "photo " + std::to_string(i)));
+      t.dir.writeFile(name,
+                      qmtest::photoWithDate(dates[random() % dates.size()], "photo " + std::to_string(i)));
       if (random() % 4 == 0) t.dir.writeFile(meta::replaceExtension(name, ".exif.txt"), "notes " + name);
       paths.push_back(t.dir.pathOf(name));
     }
@@ -284,7 +286,8 @@ TEST(Undo, AWrittenCompanionThatIsMissingStaysToBeUndone) {
   const naming::UndoOutcome first = t.undo();
   EXPECT_FALSE(first.complete()) << t.lastLog;
   EXPECT_EQ(first.skipped, 1u) << t.lastLog;
-  EXPECT_NE(t.lastLog.find(companion + "\r\n\t\tne peut être rétabli: introuvable"), std::string::npos) << t.lastLog;
+  EXPECT_NE(t.lastLog.find(companion + "\r\n\t\tne peut être rétabli: introuvable"), std::string::npos)
+      << t.lastLog;
 
   fs::rename(away, companion);
   const naming::UndoOutcome second = t.undo();

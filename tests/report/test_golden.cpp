@@ -6,8 +6,8 @@
 //
 // QUILLMARK_UPDATE_GOLDEN=1 rewrites the kept texts from the current build
 // (review the difference before committing it).
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>

@@ -41,7 +41,8 @@ struct Piece {
   TextStyle style;
 };
 
-void expectPieces(const std::vector<RecordingSink::Piece>& got, size_t from, const std::vector<Piece>& expected) {
+void expectPieces(const std::vector<RecordingSink::Piece>& got, size_t from,
+                  const std::vector<Piece>& expected) {
   ASSERT_GE(got.size(), from + expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
     SCOPED_TRACE("piece " + std::to_string(from + i) + ": " + got[from + i].text);
@@ -74,13 +75,26 @@ TEST_F(NamePane, HeadLinesShowTheNewNamesOrWhyThereAreNone) {
   };
   const Case cases[] = {
       {"complete", true, false, {newName, {"\t20040612-143005-01.jpg\r\n", name12}, champs}},
-      {"complete with a text file", true, true,
-       {newName, {"\t20040612-143005-01.jpg\r\n", name12}, textName, {"\t20040612-143005-01.exif.txt\r\n", name12},
+      {"complete with a text file",
+       true,
+       true,
+       {newName,
+        {"\t20040612-143005-01.jpg\r\n", name12},
+        textName,
+        {"\t20040612-143005-01.exif.txt\r\n", name12},
         champs}},
-      {"incomplete", false, false, {newName, {"\tNe peut être renommé par manque d'information\r\n", missing14}, champs}},
-      {"incomplete with a text file", false, true,
-       {newName, {"\tNe peut être renommé par manque d'information\r\n", missing14}, textName,
-        {"\tNe peut être créé par manque d'information\r\n", missing14}, champs}},
+      {"incomplete",
+       false,
+       false,
+       {newName, {"\tNe peut être renommé par manque d'information\r\n", missing14}, champs}},
+      {"incomplete with a text file",
+       false,
+       true,
+       {newName,
+        {"\tNe peut être renommé par manque d'information\r\n", missing14},
+        textName,
+        {"\tNe peut être créé par manque d'information\r\n", missing14},
+        champs}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -106,7 +120,9 @@ TEST_F(NamePane, ElementRowsLineUpWithTheRunningNumberUnknown) {
     lines.push_back(line);
   }
   EXPECT_EQ(lines[naming::rowIYEAR], "IYEAR       = '2004'  (Image date Year)\r\n");
-  EXPECT_EQ(lines[naming::rowNUMBER], "NUMBER      = '?????" "'  (Dynamic image number)\r\n");
+  EXPECT_EQ(lines[naming::rowNUMBER],
+            "NUMBER      = '?????"
+            "'  (Dynamic image number)\r\n");
   EXPECT_EQ(lines[naming::rowTEXT], "TEXT        = ''  (Text typed by user)\r\n");
   for (const std::string& line : lines) EXPECT_EQ(line.substr(12, 3), "= '") << line;
 
@@ -151,8 +167,8 @@ struct ReportPane : ::testing::Test {
 
 std::string iptcSegment() {
   // A resource header, then two datasets: Keywords (2:25) and Image caption (2:120).
-  std::string datasets = std::string("\x1C\x02\x19\x00\x04", 5) + "blue" + std::string("\x1C\x02\x78\x00\x09", 5) +
-                         "a caption";
+  std::string datasets =
+      std::string("\x1C\x02\x19\x00\x04", 5) + "blue" + std::string("\x1C\x02\x78\x00\x09", 5) + "a caption";
   return photoshopSegment(std::string("8BIM\x04\x04\x00\x00\x00\x00\x00\x16", 12) + datasets);
 }
 
@@ -169,7 +185,8 @@ TEST_F(ReportPane, SectionsFollowWhatTheFileHolds) {
        head + "No Thumbnail\r\n \r\n Comment Segment Available\r\nhello there\r\n"},
       {"an IPTC segment whose listing is empty", jpegFile({photoshopSegment()}), head + "No Thumbnail\r\n"},
       {"IPTC datasets", jpegFile({iptcSegment()}),
-       head + "No Thumbnail\r\n\r\nIPTC Segment Available!\r\n\r\nKeywords = blue\r\nImage caption = a caption\r\n\r\n"},
+       head + "No Thumbnail\r\n\r\nIPTC Segment Available!\r\n\r\nKeywords = blue\r\nImage caption = a "
+              "caption\r\n\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -289,8 +306,9 @@ TEST_F(ReportPane, PreviewSectionAndPicture) {
       shown = p;
     });
     const std::string text = sink.text();
-    const std::string section = "\r\nThumbnail Data\r\n\r\nThumbnail Start = " + std::to_string(f.previewDirectory) +
-                                "\r\nThumbnail Length = ";
+    const std::string section =
+        "\r\nThumbnail Data\r\n\r\nThumbnail Start = " + std::to_string(f.previewDirectory) +
+        "\r\nThumbnail Length = ";
     EXPECT_NE(text.find(section), std::string::npos) << text;
     EXPECT_EQ(text.find("No Thumbnail"), std::string::npos);
     // The preview directory is walked once per report.

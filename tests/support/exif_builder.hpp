@@ -37,8 +37,18 @@ enum class Order { Intel, Motorola };  // "II" little-endian, "MM" big-endian
 
 // TIFF value type codes.
 enum : uint16_t {
-  kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5, kSByte = 6, kUndefined = 7,
-  kSShort = 8, kSLong = 9, kSRational = 10, kFloat = 11, kDouble = 12
+  kByte = 1,
+  kAscii = 2,
+  kShort = 3,
+  kLong = 4,
+  kRational = 5,
+  kSByte = 6,
+  kUndefined = 7,
+  kSShort = 8,
+  kSLong = 9,
+  kSRational = 10,
+  kFloat = 11,
+  kDouble = 12
 };
 
 // Big-endian 16-bit value, as in JPEG length fields.
@@ -183,8 +193,7 @@ class TiffBuilder : public Encoder {
     return *this;
   }
   // An entry whose `size` value bytes are produced after layout.
-  TiffBuilder& deferred(int ifd, uint16_t tag, uint16_t type, uint32_t count, size_t size,
-                        Deferred make) {
+  TiffBuilder& deferred(int ifd, uint16_t tag, uint16_t type, uint32_t count, size_t size, Deferred make) {
     Entry e{tag, type, count, size, {}, {}};
     e.make = std::move(make);
     dir(ifd).entries.push_back(std::move(e));
@@ -352,8 +361,7 @@ class TiffBuilder : public Encoder {
     }
   }
 
-  std::string produce(const std::string& fixed, const Deferred& make, size_t size,
-                      uint32_t offset) const {
+  std::string produce(const std::string& fixed, const Deferred& make, size_t size, uint32_t offset) const {
     if (!make) return fixed;
     std::string v = make(*this, offset);
     if (v.size() != size) throw std::logic_error("deferred value of the wrong size");

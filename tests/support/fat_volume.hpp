@@ -41,8 +41,7 @@ class FatVolume {
     }
     const std::string image = dir_.pathOf("card.img");
     std::filesystem::create_directory(mount_ = dir_.path() / "card");
-    if (::truncate(dir_.writeFile("card.img", "").c_str(), 16 << 20) != 0 ||
-        run({"mkfs.vfat", image}) != 0) {
+    if (::truncate(dir_.writeFile("card.img", "").c_str(), 16 << 20) != 0 || run({"mkfs.vfat", image}) != 0) {
       why_ = "mkfs.vfat failed";
       return;
     }
@@ -91,7 +90,8 @@ class FatVolume {
  private:
   // Another device than the folder it is mounted in.
   bool mounted() const {
-    struct stat inside {}, outside {};
+    struct stat inside {
+    }, outside{};
     return ::stat(mount_.c_str(), &inside) == 0 && ::stat(dir_.path().c_str(), &outside) == 0 &&
            inside.st_dev != outside.st_dev;
   }

@@ -14,8 +14,8 @@ namespace qmtest {
 struct JpegOptions {
   int quality = 90;
   bool optimizeCoding = false;
-  bool jfif = true;              // false: no JFIF header (cameras write EXIF in its place)
-  std::optional<int> dpi;        // resolution written in the JFIF header
+  bool jfif = true;        // false: no JFIF header (cameras write EXIF in its place)
+  std::optional<int> dpi;  // resolution written in the JFIF header
 };
 
 // `rgb` holds width * height * 3 bytes, row-major.

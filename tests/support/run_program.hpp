@@ -18,11 +18,11 @@
 namespace qmtest {
 
 struct ProgramRun {
-  std::vector<std::string> argv;            // the program and its arguments
+  std::vector<std::string> argv;  // the program and its arguments
   std::filesystem::path cwd;
-  std::map<std::string, std::string> env;   // set in the child, over the test's own
-  long fileSizeLimit = -1;                  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored), -1: none
-  unsigned secondsAllowed = 60;             // an alarm ends a run that hangs
+  std::map<std::string, std::string> env;  // set in the child, over the test's own
+  long fileSizeLimit = -1;                 // RLIMIT_FSIZE in bytes (SIGXFSZ ignored), -1: none
+  unsigned secondsAllowed = 60;            // an alarm ends a run that hangs
 };
 
 struct ProgramOutcome {
