@@ -4,7 +4,8 @@
 # Usage: scripts/bootstrap.sh [--tests | --fuzz]   (--tests: also what only
 # the test command needs, the mingw-w64 compiler of the Windows syntax check,
 # groff for the manual page, strace and faketime for the journal's tests,
-# mkfs.vfat and fusefat for the tests on a FAT volume mounted through FUSE;
+# mkfs.vfat and fusefat for the tests on a FAT volume mounted through FUSE,
+# clang-format for the format check;
 # --fuzz: clang and its fuzzer runtime)
 set -euo pipefail
 
@@ -16,7 +17,7 @@ packages=(
   xvfb xauth
 )
 if [ "${1:-}" = "--tests" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix groff-base strace faketime dosfstools fusefat)
+  packages+=(g++-mingw-w64-x86-64-posix groff-base strace faketime dosfstools fusefat clang-format)
 elif [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-dev)
 fi

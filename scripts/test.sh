@@ -14,6 +14,9 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:halt_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 jobs=$(nproc 2>/dev/null || echo 2)
 
+echo "== format check (clang-format)"
+scripts/format_check.sh
+
 echo "== Windows syntax check (mingw-w64)"
 scripts/windows_check.sh
 
