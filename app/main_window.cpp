@@ -765,7 +765,7 @@ void TfPrincipale::acRenommerExecute() {
   };
   // The preview picture stays empty during a run: decoding each photo's
   // preview would cost more than renaming it.
-  hooks.writeCompanion = [this](naming::OutputSink& companion) {
+  hooks.writeCompanion = [this](output::OutputSink& companion) {
     report::ShowReportPane(companion, *imgData_, nullptr);
   };
   hooks.fileDone = [this](const naming::FileResult& result) {

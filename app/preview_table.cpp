@@ -74,7 +74,7 @@ std::vector<PlanRow> PlanRun(const naming::TNaming& state, const std::vector<std
     row.status = r.status;
     rows.push_back(std::move(row));
   };
-  naming::NullSink quiet;
+  output::NullSink quiet;
   naming::RunBatch(naming, list, quiet, withTextFile, hooks);
   return rows;
 }

@@ -39,7 +39,7 @@ namespace {
 
 // A piece at the cursor, with its own attributes only.
 void insertPiece(QTextCursor& cursor, const QString& paneFamily, const std::string& text,
-                 const naming::TextStyle& style) {
+                 const output::TextStyle& style) {
   QString piece = decodeReportText(text);
   piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   piece.replace(u'\r', u'\n');
@@ -59,7 +59,7 @@ void insertPiece(QTextCursor& cursor, const QString& paneFamily, const std::stri
 
 RichPaneSink::RichPaneSink(QTextEdit* pane) : pane_(pane) {}
 
-void RichPaneSink::WriteRich(const std::string& text, const naming::TextStyle& style) {
+void RichPaneSink::WriteRich(const std::string& text, const output::TextStyle& style) {
   QTextCursor cursor(pane_->document());
   cursor.movePosition(QTextCursor::End);
   insertPiece(cursor, pane_->font().family(), text, style);
@@ -69,7 +69,7 @@ BufferedPaneSink::BufferedPaneSink(QTextEdit* pane) : pane_(pane) {}
 
 BufferedPaneSink::~BufferedPaneSink() { flush(); }
 
-void BufferedPaneSink::WriteRich(const std::string& text, const naming::TextStyle& style) {
+void BufferedPaneSink::WriteRich(const std::string& text, const output::TextStyle& style) {
   pieces_.push_back({text, style});
 }
 
@@ -79,7 +79,7 @@ void BufferedPaneSink::flush() {
   cursor.movePosition(QTextCursor::End);
   const QString family = pane_->font().family();
   cursor.beginEditBlock();
-  for (const naming::RecordingSink::Piece& piece : pieces_)
+  for (const output::RecordingSink::Piece& piece : pieces_)
     insertPiece(cursor, family, piece.text, piece.style);
   cursor.endEditBlock();
   pieces_.clear();

@@ -19,13 +19,13 @@ QString decodeReportText(const std::string& bytes);
 // Font of fixed-pitch pieces (padded keywords of the element table).
 inline constexpr const char* kFixedFontFamily = "Courier New";
 
-class RichPaneSink final : public naming::OutputSink {
+class RichPaneSink final : public output::OutputSink {
  public:
   // Pieces that are not fixed take the pane's own font family.
   explicit RichPaneSink(QTextEdit* pane);
   // Appends at the end of the pane; CR LF (or a lone CR or LF) starts a new
   // paragraph.
-  void WriteRich(const std::string& text, const naming::TextStyle& style) override;
+  void WriteRich(const std::string& text, const output::TextStyle& style) override;
 
  private:
   QTextEdit* pane_;
@@ -35,18 +35,18 @@ class RichPaneSink final : public naming::OutputSink {
 // one edit of its document: a long log costs one layout of the pane per
 // flush, not one per piece. The pane's text is exactly what RichPaneSink
 // would have written.
-class BufferedPaneSink final : public naming::OutputSink {
+class BufferedPaneSink final : public output::OutputSink {
  public:
   explicit BufferedPaneSink(QTextEdit* pane);
   ~BufferedPaneSink() override;  // flushes what is left
-  void WriteRich(const std::string& text, const naming::TextStyle& style) override;
+  void WriteRich(const std::string& text, const output::TextStyle& style) override;
   void flush();
   // Forgets the pieces not yet flushed (the pane was cleared meanwhile).
   void discard() { pieces_.clear(); }
 
  private:
   QTextEdit* pane_;
-  std::vector<naming::RecordingSink::Piece> pieces_;
+  std::vector<output::RecordingSink::Piece> pieces_;
 };
 
 }  // namespace app

@@ -98,10 +98,10 @@ std::vector<std::string> photosOf(const std::vector<std::string>& paths, size_t&
 }
 
 // Several files are told apart by a header line before each one's text.
-void writeHeader(naming::OutputSink& sink, const std::string& path, bool several) {
+void writeHeader(output::OutputSink& sink, const std::string& path, bool several) {
   if (several)
-    naming::WriteLine(sink, "======== " + meta::printablePath(path),
-                      naming::styleOf(true, false, 8, naming::kBlack));
+    output::WriteLine(sink, "======== " + meta::printablePath(path),
+                      output::styleOf(true, false, 8, output::kBlack));
 }
 
 }  // namespace
@@ -197,15 +197,15 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
   TerminalSink terminal(stdout, mode);
   // With JSON the plan replaces the log on the output; on the null device
   // the log has no reader and is not written at all.
-  naming::NullSink quiet;
-  naming::OutputSink& log =
-      json || discardsOutput(stdout) ? static_cast<naming::OutputSink&>(quiet) : terminal;
+  output::NullSink quiet;
+  output::OutputSink& log =
+      json || discardsOutput(stdout) ? static_cast<output::OutputSink&>(quiet) : terminal;
   if (dryRun)
-    naming::WriteLine(log, "Dry run: nothing is changed on disk.",
-                      naming::styleOf(false, true, 8, naming::kBlack));
+    output::WriteLine(log, "Dry run: nothing is changed on disk.",
+                      output::styleOf(false, true, 8, output::kBlack));
 
   naming::BatchHooks hooks;
-  hooks.writeCompanion = [&img](naming::OutputSink& companion) {
+  hooks.writeCompanion = [&img](output::OutputSink& companion) {
     report::ShowReportPane(companion, img, {});
   };
   nlohmann::ordered_json plan = nlohmann::ordered_json::array();
@@ -232,7 +232,7 @@ int runRename(const std::vector<std::string>& paths, const NamingOptions& option
     summary += ", " + std::to_string(outcome.companionFailed) + " text file problems";
   if (outcome.stopped) summary += ", " + std::to_string(outcome.remaining) + " not reached";
   if (!unread.empty()) summary += ", " + std::to_string(unread.size()) + " paths not read";
-  naming::WriteLine(log, summary, naming::styleOf(true, false, 8, naming::kBlack));
+  output::WriteLine(log, summary, output::styleOf(true, false, 8, output::kBlack));
   if (json && !writeJson(plan)) {
     complain("cannot write to standard output");
     return kExitFailure;

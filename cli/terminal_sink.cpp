@@ -28,7 +28,7 @@ TerminalMode detectMode(std::FILE* out, ColourChoice choice, bool lineFeedOnly) 
   return mode;
 }
 
-std::string ansiParameters(const naming::TextStyle& style) {
+std::string ansiParameters(const output::TextStyle& style) {
   std::string p;
   auto add = [&p](const std::string& code) {
     if (!p.empty()) p += ';';
@@ -36,19 +36,19 @@ std::string ansiParameters(const naming::TextStyle& style) {
   };
   if (style.bold) add("1");
   if (style.italic) add("3");
-  const naming::Rgb c = style.colour;
+  const output::Rgb c = style.colour;
   // The log's few colours map onto the terminal's own palette, so that they
   // stay readable on dark and light backgrounds; black is the default colour.
-  if (c == naming::kBlack) {
-  } else if (c == naming::kNavy) {
+  if (c == output::kBlack) {
+  } else if (c == output::kNavy) {
     add("34");
-  } else if (c == naming::kBlue) {
+  } else if (c == output::kBlue) {
     add("94");
-  } else if (c == naming::kRed) {
+  } else if (c == output::kRed) {
     add("91");
-  } else if (c == naming::kMaroon) {
+  } else if (c == output::kMaroon) {
     add("31");
-  } else if (c == naming::kGreen) {
+  } else if (c == output::kGreen) {
     add("32");
   } else {
     add("38;2;" + std::to_string(c.r) + ";" + std::to_string(c.g) + ";" + std::to_string(c.b));
@@ -79,7 +79,7 @@ bool TerminalSink::finish() {
   return good();
 }
 
-void TerminalSink::WriteRich(const std::string& text, const naming::TextStyle& style) {
+void TerminalSink::WriteRich(const std::string& text, const output::TextStyle& style) {
   std::string& plain = plain_;  // its room is reused from piece to piece
   plain.clear();
   for (size_t i = 0; i < text.size(); ++i) {
@@ -95,7 +95,7 @@ void TerminalSink::WriteRich(const std::string& text, const naming::TextStyle& s
   if (mode_.flushLines && plain.find('\n') != std::string::npos) flush();
 }
 
-void TerminalSink::putStyled(const std::string& plain, const naming::TextStyle& style) {
+void TerminalSink::putStyled(const std::string& plain, const output::TextStyle& style) {
   const std::string params = mode_.colour ? ansiParameters(style) : std::string();
   if (params.empty()) {
     put(plain);

@@ -23,12 +23,12 @@ struct TerminalMode {
 // since file contents must not drive the terminal.
 TerminalMode detectMode(std::FILE* out, ColourChoice choice, bool lineFeedOnly);
 
-class TerminalSink final : public naming::OutputSink {
+class TerminalSink final : public output::OutputSink {
  public:
   TerminalSink(std::FILE* out, TerminalMode mode) : out_(out), mode_(mode) {}
   // After the first write that fails (a reader that went away, a full
   // disk), nothing more is written: the work that writes goes on.
-  void WriteRich(const std::string& text, const naming::TextStyle& style) override;
+  void WriteRich(const std::string& text, const output::TextStyle& style) override;
   // Writes out what the stream still holds; false when anything could not be written.
   bool finish();
   // False when anything could not be written.
@@ -38,7 +38,7 @@ class TerminalSink final : public naming::OutputSink {
 
  private:
   void put(const std::string& bytes);
-  void putStyled(const std::string& plain, const naming::TextStyle& style);
+  void putStyled(const std::string& plain, const output::TextStyle& style);
   void flush();
   void noteFailure();
   std::FILE* out_;
@@ -49,6 +49,6 @@ class TerminalSink final : public naming::OutputSink {
 };
 
 // The SGR parameters of a style ("1;32"), empty for plain black text.
-std::string ansiParameters(const naming::TextStyle& style);
+std::string ansiParameters(const output::TextStyle& style);
 
 }  // namespace cli

@@ -93,13 +93,13 @@ int runUndo(const std::string& id, bool list, bool forget, bool dryRun, ColourCh
   }
   TerminalSink log(stdout, detectMode(stdout, colour, true));
   if (dryRun)
-    naming::WriteLine(log, "Dry run: nothing is changed on disk.",
-                      naming::styleOf(false, true, 8, naming::kBlack));
+    output::WriteLine(log, "Dry run: nothing is changed on disk.",
+                      output::styleOf(false, true, 8, output::kBlack));
   const naming::UndoOutcome outcome = naming::UndoRun(*run, naming::realFileSystem(), log, dryRun);
   const std::string summary = std::to_string(outcome.restored) + (dryRun ? " to restore, " : " restored, ") +
                               std::to_string(outcome.removed) + (dryRun ? " to remove, " : " removed, ") +
                               std::to_string(outcome.skipped) + " not undone";
-  naming::WriteLine(log, summary, naming::styleOf(true, false, 8, naming::kBlack));
+  output::WriteLine(log, summary, output::styleOf(true, false, 8, output::kBlack));
   finishLog(log);
   return outcome.complete() ? kExitOk : kExitFailure;
 }

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // One container per input, as the report command reads each file afresh.
   meta::TimgData img;
   img.ReadBytes(bytes, tiff ? meta::ImageKind::Tiff : meta::ImageKind::Jpeg);
-  naming::NullSink sink;
+  output::NullSink sink;
   size_t pixels = 0;
   report::ShowReportPane(sink, img, [&pixels](const std::optional<meta::RgbImage>& picture) {
     if (picture) pixels = picture->pixels.size();

@@ -27,14 +27,14 @@ const std::string kMovedAfterTest =
     "chaque nom est vérifié juste avant le déplacement";
 
 // The pieces of the log, with their styles in one place.
-const TextStyle kOkImage = styleOf(true, false, 10, kGreen);
-const TextStyle kOkCompanion = styleOf(true, false, 10, kBlue);
-const TextStyle kErrorImage = styleOf(true, false, 14, kRed);
-const TextStyle kErrorCompanion = styleOf(true, false, 12, kMaroon);
-const TextStyle kPathStrong = styleOf(true, false, 10, kBlack);
-const TextStyle kDetail10 = styleOf(false, false, 10, kBlack);
-const TextStyle kDetail8 = styleOf(false, false, 8, kBlack);
-const TextStyle kAside8 = styleOf(false, true, 8, kBlack);
+const output::TextStyle kOkImage = output::styleOf(true, false, 10, output::kGreen);
+const output::TextStyle kOkCompanion = output::styleOf(true, false, 10, output::kBlue);
+const output::TextStyle kErrorImage = output::styleOf(true, false, 14, output::kRed);
+const output::TextStyle kErrorCompanion = output::styleOf(true, false, 12, output::kMaroon);
+const output::TextStyle kPathStrong = output::styleOf(true, false, 10, output::kBlack);
+const output::TextStyle kDetail10 = output::styleOf(false, false, 10, output::kBlack);
+const output::TextStyle kDetail8 = output::styleOf(false, false, 8, output::kBlack);
+const output::TextStyle kAside8 = output::styleOf(false, true, 8, output::kBlack);
 
 // How far ahead the batch decides. A group's changes are recorded and put on
 // the disk at once before the first is made. Each sync also has the file
@@ -84,8 +84,8 @@ class PlanView final : public FileSystem {
     changed_.set(path, false);
     return true;
   }
-  std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override {
-    if (!canChange(path) || folderExists(path)) throw IoFault("Impossible de créer " + path);
+  std::unique_ptr<output::CompanionSink> createTextFile(const std::string& path) override {
+    if (!canChange(path) || folderExists(path)) throw output::IoFault("Impossible de créer " + path);
     changed_.set(path, true);
     return nullptr;
   }
@@ -130,9 +130,9 @@ class PlanView final : public FileSystem {
 std::string shown(std::string_view text) { return meta::printablePath(text); }
 
 // A sink that keeps the text only: a companion report made while deciding.
-struct TextSink final : OutputSink {
+struct TextSink final : output::OutputSink {
   std::string text;
-  void WriteRich(const std::string& piece, const TextStyle&) override { text += piece; }
+  void WriteRich(const std::string& piece, const output::TextStyle&) override { text += piece; }
 };
 
 // What the batch decided for one image: its outcome if the changes go as
@@ -144,7 +144,7 @@ struct Plan {
     std::string path;    // ClearStale, WriteCompanion, CompanionNotWritten: the file; moves: from
     std::string target;  // moves: to
     std::string text;    // WriteCompanion: the report; refusals: why
-    std::unique_ptr<CompanionSink> sink;  // WriteCompanion: written and sealed ahead of the moves
+    std::unique_ptr<output::CompanionSink> sink;  // WriteCompanion: written and sealed ahead of the moves
   };
   FileResult result;             // status Renamed: a move to make
   std::string unreadable;        // Incomplete: the system's reason when the file could not be read
@@ -163,7 +163,7 @@ struct Group {
 
 class Batch {
  public:
-  Batch(TNaming& naming, OutputSink& log, bool withTextFile, const BatchHooks& hooks, size_t files)
+  Batch(TNaming& naming, output::OutputSink& log, bool withTextFile, const BatchHooks& hooks, size_t files)
       : naming_(naming),
         fs_(naming.Files()),
         log_(log),
@@ -209,24 +209,24 @@ class Batch {
       for (std::string& p : rest) list.appendUnchecked(std::move(p));
       if (!outcome.journalProblem.empty()) {
         log_.WriteRich("ERREUR: ", kErrorImage);
-        WriteLine(log_, "le journal d'annulation ne peut plus être écrit", kPathStrong);
-        WriteLine(log_, "\t\t" + shown(outcome.journalProblem), kDetail10);
-        WriteLine(log_, "\t\tle renommage s'arrête avant tout changement qui n'y serait pas inscrit",
-                  kDetail10);
+        output::WriteLine(log_, "le journal d'annulation ne peut plus être écrit", kPathStrong);
+        output::WriteLine(log_, "\t\t" + shown(outcome.journalProblem), kDetail10);
+        output::WriteLine(log_, "\t\tle renommage s'arrête avant tout changement qui n'y serait pas inscrit",
+                          kDetail10);
       }
-      WriteTitle(log_, "Renommage arrêté");
-      WriteLine(log_,
-                std::to_string(outcome.renamed) + " renommés, " + std::to_string(outcome.unchanged) +
-                    " inchangés, " + std::to_string(outcome.failed) + " non renommés, " +
-                    std::to_string(outcome.remaining) + " restent dans la liste",
-                kDetail10);
+      output::WriteTitle(log_, "Renommage arrêté");
+      output::WriteLine(log_,
+                        std::to_string(outcome.renamed) + " renommés, " + std::to_string(outcome.unchanged) +
+                            " inchangés, " + std::to_string(outcome.failed) + " non renommés, " +
+                            std::to_string(outcome.remaining) + " restent dans la liste",
+                        kDetail10);
       return;
     }
     if (!failed_.empty()) {
       for (std::string& p : failed_) list.appendUnchecked(std::move(p));
-      WriteTitle(log_, "Des erreurs ont été rencontrées");
+      output::WriteTitle(log_, "Des erreurs ont été rencontrées");
     } else {
-      WriteTitle(log_, "Tout a été renommé");
+      output::WriteTitle(log_, "Tout a été renommé");
       for (std::string& p : renamed_) list.appendUnchecked(std::move(p));
     }
   }
@@ -373,7 +373,7 @@ class Batch {
     deciding_->changes.push_back({PlannedChange::Kind::Create, newText, {}, {}});
     try {
       view.createTextFile(newText);
-    } catch (const IoFault&) {
+    } catch (const output::IoFault&) {
       // Tried all the same: the system then says why.
     }
     cache_->notifyOccupied(newText);
@@ -463,25 +463,25 @@ class Batch {
     switch (r.status) {
       case FileStatus::Incomplete:
         log_.WriteRich("ERREUR: ", kErrorImage);
-        WriteLine(log_, shown(r.oldPath), kPathStrong);
+        output::WriteLine(log_, shown(r.oldPath), kPathStrong);
         if (plan.unreadable.empty())
-          WriteLine(log_, "\t\t ne peut être renommé par manque d'information", kDetail10);
+          output::WriteLine(log_, "\t\t ne peut être renommé par manque d'information", kDetail10);
         else
-          WriteLine(log_, "\t\t ne peut être lu: " + shown(plan.unreadable), kDetail10);
+          output::WriteLine(log_, "\t\t ne peut être lu: " + shown(plan.unreadable), kDetail10);
         fail(r.oldPath);
         break;
       case FileStatus::Unchanged:
         log_.WriteRich("Ok: ", kOkImage);
         log_.WriteRich(shown(r.oldPath), kDetail8);
-        WriteLine(log_, " (Identique au nom d'origine)", kAside8);
+        output::WriteLine(log_, " (Identique au nom d'origine)", kAside8);
         ++outcome.unchanged;
         actOnCompanion(plan);
         break;
       case FileStatus::NameTaken:
         log_.WriteRich("ERREUR: ", kErrorImage);
-        WriteLine(log_, shown(r.oldPath), kPathStrong);
-        WriteLine(log_, "\t\tne peut être renommé en " + shown(r.newPath), kDetail10);
-        WriteLine(log_, "\t\tLe fichier destination existe déjà", kDetail10);
+        output::WriteLine(log_, shown(r.oldPath), kPathStrong);
+        output::WriteLine(log_, "\t\tne peut être renommé en " + shown(r.newPath), kDetail10);
+        output::WriteLine(log_, "\t\tLe fichier destination existe déjà", kDetail10);
         fail(r.oldPath);
         break;
       case FileStatus::Renamed:
@@ -490,15 +490,15 @@ class Batch {
           // A refusal foreseen changes nothing for the images after it.
           if (!plan.refusalExpected) deviated_ = true;
           log_.WriteRich("ERREUR: ", kErrorImage);
-          WriteLine(log_, shown(r.oldPath), kPathStrong);
-          WriteLine(log_, "\t\tne peut être renommé en " + shown(r.newPath), kDetail8);
-          WriteLine(log_, "\t\t" + shown(fs_.lastError()), kDetail8);
+          output::WriteLine(log_, shown(r.oldPath), kPathStrong);
+          output::WriteLine(log_, "\t\tne peut être renommé en " + shown(r.newPath), kDetail8);
+          output::WriteLine(log_, "\t\t" + shown(fs_.lastError()), kDetail8);
           fail(r.oldPath);
           r.status = FileStatus::MoveFailed;
           break;
         }
         log_.WriteRich("Ok: ", kOkImage);
-        WriteLine(log_, shown(r.oldPath) + " => " + shown(r.newPath), kDetail8);
+        output::WriteLine(log_, shown(r.oldPath) + " => " + shown(r.newPath), kDetail8);
         renamed_.push_back(r.newPath);
         ++outcome.renamed;
         // Moved where the view foresaw a refusal: what came after was decided
@@ -511,7 +511,7 @@ class Batch {
     // test their destination (a volume without no-replace renames nor hard links).
     if (!toldTested_ && fs_.movesAfterTest() != testedMoves_) {
       toldTested_ = true;
-      WriteLine(log_, kMovedAfterTest, kAside8);
+      output::WriteLine(log_, kMovedAfterTest, kAside8);
     }
     ++done_;
     if (hooks_.fileDone) hooks_.fileDone(r);
@@ -529,7 +529,7 @@ class Batch {
           // Tried even after a failed delete: the move then refuses to replace it.
           if (fs_.moveFile(c.path, c.target)) {
             log_.WriteRich("Ok: ", kOkCompanion);
-            WriteLine(log_, shown(c.path) + " => " + shown(c.target), kDetail8);
+            output::WriteLine(log_, shown(c.path) + " => " + shown(c.target), kDetail8);
             r.companion = CompanionStatus::Moved;
             break;
           }
@@ -542,11 +542,11 @@ class Batch {
           break;
         case Plan::Step::WriteCompanion:
           try {
-            if (!c.sink) throw IoFault(c.text);
+            if (!c.sink) throw output::IoFault(c.text);
             c.sink->close();
             c.sink.reset();
             log_.WriteRich("Ok: ", kOkCompanion);
-            WriteLine(log_, "Fichier texte créé: " + shown(c.path), kDetail8);
+            output::WriteLine(log_, "Fichier texte créé: " + shown(c.path), kDetail8);
             r.companion = CompanionStatus::Written;
           } catch (const std::exception& e) {
             // Boundary: no failure of one companion file stops the run.
@@ -566,33 +566,33 @@ class Batch {
   void deleteStale(const std::string& path) {
     if (fs_.deleteFile(path)) {
       log_.WriteRich("Ok: ", kOkCompanion);
-      WriteLine(log_, shown(path) + " effacé", kDetail8);
+      output::WriteLine(log_, shown(path) + " effacé", kDetail8);
       // A journaled run keeps it for undo, and says where.
       const std::string kept = fs_.lastKept();
-      if (!kept.empty()) WriteLine(log_, "\t\tgardé pour l'annulation dans " + shown(kept), kDetail8);
+      if (!kept.empty()) output::WriteLine(log_, "\t\tgardé pour l'annulation dans " + shown(kept), kDetail8);
       return;
     }
     deviated_ = true;
     log_.WriteRich("ERREUR: ", kErrorCompanion);
-    WriteLine(log_, "Problème pour effacer " + shown(path), kPathStrong);
-    WriteLine(log_, "\t\t" + shown(fs_.lastError()), kDetail8);
+    output::WriteLine(log_, "Problème pour effacer " + shown(path), kPathStrong);
+    output::WriteLine(log_, "\t\t" + shown(fs_.lastError()), kDetail8);
   }
 
   void companionNotMoved(FileResult& r, const std::string& from, const std::string& to,
                          const std::string& why) {
     log_.WriteRich("ERREUR: ", kErrorCompanion);
-    WriteLine(log_, shown(from), kPathStrong);
-    WriteLine(log_, "\t\tne peut être renommé en " + shown(to), kDetail8);
-    WriteLine(log_, "\t\til va rester sur le disque", kDetail8);
-    if (!why.empty()) WriteLine(log_, "\t\t" + shown(why), kDetail8);
+    output::WriteLine(log_, shown(from), kPathStrong);
+    output::WriteLine(log_, "\t\tne peut être renommé en " + shown(to), kDetail8);
+    output::WriteLine(log_, "\t\til va rester sur le disque", kDetail8);
+    if (!why.empty()) output::WriteLine(log_, "\t\t" + shown(why), kDetail8);
     ++outcome.companionFailed;
     r.companion = CompanionStatus::Failed;
   }
 
   void companionNotWritten(FileResult& r, const std::string& path, const std::string& problem) {
     log_.WriteRich("ERREUR: ", kErrorCompanion);
-    WriteLine(log_, shown(path), kPathStrong);
-    WriteLine(log_, "\t\tProblème de création du fichier: " + shown(problem), kDetail8);
+    output::WriteLine(log_, shown(path), kPathStrong);
+    output::WriteLine(log_, "\t\tProblème de création du fichier: " + shown(problem), kDetail8);
     ++outcome.companionFailed;
     r.companion = CompanionStatus::Failed;
   }
@@ -626,7 +626,7 @@ class Batch {
 
   TNaming& naming_;
   FileSystem& fs_;
-  OutputSink& log_;
+  output::OutputSink& log_;
   bool withTextFile_;
   const BatchHooks& hooks_;
   size_t total_;
@@ -646,7 +646,7 @@ class Batch {
 
 }  // namespace
 
-BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
+BatchOutcome RunBatch(TNaming& naming, FileList& list, output::OutputSink& log, bool withTextFile,
                       const BatchHooks& hooks) {
   if (hooks.beforeRun) hooks.beforeRun();
   // Names need a handful of facts: the files are decoded that far, and in
@@ -665,13 +665,13 @@ BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool wit
   } listings{naming.Files()};
   naming.Files().rememberListings(true);
   Batch batch(naming, log, withTextFile, hooks, list.size());
-  WriteTitle(log, "Changement des noms");
+  output::WriteTitle(log, "Changement des noms");
   batch.run(list);
   batch.finish(list);
   return batch.outcome;
 }
 
-std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, OutputSink& log,
+std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, output::OutputSink& log,
                                               bool withTextFile, const BatchHooks& hooks,
                                               std::string& problem) {
   std::unique_ptr<Journal> journal = Journal::create(stateFolder(), problem);

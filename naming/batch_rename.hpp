@@ -30,7 +30,7 @@ struct BatchHooks {
   std::function<void()> beforeRun;
   // Writes the report of the file just evaluated into a companion sink (the
   // report pane's text in text-file mode). May throw IoFault.
-  std::function<void(OutputSink& companion)> writeCompanion;
+  std::function<void(output::OutputSink& companion)> writeCompanion;
   // After each file: files done out of total.
   std::function<void(size_t done, size_t total)> progress;
   // After each file, what became of it (before `progress`).
@@ -54,13 +54,13 @@ struct BatchOutcome {
 // else the renamed files; after a stop, with the failures and the files not
 // reached). Every file operation, companion files included,
 // goes through naming.Files(), so a simulated file system gives a dry run.
-BatchOutcome RunBatch(TNaming& naming, FileList& list, OutputSink& log, bool withTextFile,
+BatchOutcome RunBatch(TNaming& naming, FileList& list, output::OutputSink& log, bool withTextFile,
                       const BatchHooks& hooks);
 
 // The same run with every change recorded first in a new journal of the
 // per-user state folder, so that it can be undone. None, with `problem`
 // set, when no journal can be made: nothing is changed then.
-std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, OutputSink& log,
+std::optional<BatchOutcome> RunJournaledBatch(TNaming& naming, FileList& list, output::OutputSink& log,
                                               bool withTextFile, const BatchHooks& hooks,
                                               std::string& problem);
 

@@ -250,8 +250,8 @@ bool FileSystem::sameEntry(const std::string& folder, std::string_view a, std::s
 namespace {
 
 // "Impossible de créer PATH (reason)": the text of an IoFault about a file.
-IoFault cannotCreate(const std::string& path, const std::string& reason) {
-  return IoFault("Impossible de créer " + path + " (" + reason + ")");
+output::IoFault cannotCreate(const std::string& path, const std::string& reason) {
+  return output::IoFault("Impossible de créer " + path + " (" + reason + ")");
 }
 
 std::string systemReason(int error) { return error ? std::strerror(error) : "input/output error"; }
@@ -407,7 +407,7 @@ class RealFileSystem final : public FileSystem {
     return false;
   }
 
-  std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override;
+  std::unique_ptr<output::CompanionSink> createTextFile(const std::string& path) override;
 
   std::vector<std::string> namesIn(const std::string& folder) override {
     std::vector<std::string> names;
@@ -712,7 +712,7 @@ class RealFileSystem final : public FileSystem {
 // close(); dropped before that, it removes the temporary file. With a
 // journal, the temporary file's name is recorded before it is made, and the
 // complete file before it takes the companion's name.
-class AtomicCompanion final : public CompanionSink {
+class AtomicCompanion final : public output::CompanionSink {
  public:
   AtomicCompanion(RealFileSystem& fs, const std::string& path) : fs_(fs), path_(path) {
     errno = 0;
@@ -733,11 +733,11 @@ class AtomicCompanion final : public CompanionSink {
   AtomicCompanion(const AtomicCompanion&) = delete;
   AtomicCompanion& operator=(const AtomicCompanion&) = delete;
 
-  void WriteRich(const std::string& text, const TextStyle&) override {
+  void WriteRich(const std::string& text, const output::TextStyle&) override {
     if (!file_) throw cannotCreate(path_, "closed");
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), file_) != text.size())
-      throw IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(errno) + ")");
+      throw output::IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(errno) + ")");
   }
 
   // The complete temporary file, closed and recorded; it takes its name in close().
@@ -753,7 +753,7 @@ class AtomicCompanion final : public CompanionSink {
     file_ = nullptr;
     if (!written || error) {
       discard();
-      throw IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(error) + ")");
+      throw output::IoFault("Erreur d'écriture dans " + path_ + " (" + systemReason(error) + ")");
     }
     if (id && (step_ = journal->intend(StepKind::Write, path_, temporary_, *id)) == 0) {
       discard();
@@ -803,7 +803,7 @@ class AtomicCompanion final : public CompanionSink {
   bool sealed_ = false;
 };
 
-std::unique_ptr<CompanionSink> RealFileSystem::createTextFile(const std::string& path) {
+std::unique_ptr<output::CompanionSink> RealFileSystem::createTextFile(const std::string& path) {
   return std::make_unique<AtomicCompanion>(*this, path);
 }
 

@@ -36,7 +36,7 @@ class FileSystem {
   // anything, so the companion is either complete or absent. A sink dropped
   // without close() leaves nothing. IoFault on failure, also when `path` is
   // taken by the time of close().
-  virtual std::unique_ptr<CompanionSink> createTextFile(const std::string& path) = 0;
+  virtual std::unique_ptr<output::CompanionSink> createTextFile(const std::string& path) = 0;
   // The names of the entries of `folder` (a path ending in a separator, or
   // empty for the current folder); empty when it cannot be listed.
   virtual std::vector<std::string> namesIn(const std::string& folder) = 0;

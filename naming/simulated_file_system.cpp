@@ -13,9 +13,9 @@ namespace {
 // The longest file name that the usual Linux file systems accept, in bytes.
 constexpr size_t kLongestName = 255;
 
-class DiscardingCompanion final : public CompanionSink {
+class DiscardingCompanion final : public output::CompanionSink {
  public:
-  void WriteRich(const std::string&, const TextStyle&) override {}
+  void WriteRich(const std::string&, const output::TextStyle&) override {}
   void close() override {}
 };
 
@@ -62,8 +62,8 @@ bool SimulatedFileSystem::deleteFile(const std::string& path) {
   return true;
 }
 
-std::unique_ptr<CompanionSink> SimulatedFileSystem::createTextFile(const std::string& path) {
-  if (folderExists(path) || !canCreateIn(path)) throw IoFault("Impossible de créer " + path);
+std::unique_ptr<output::CompanionSink> SimulatedFileSystem::createTextFile(const std::string& path) {
+  if (folderExists(path) || !canCreateIn(path)) throw output::IoFault("Impossible de créer " + path);
   changed_[path] = true;
   return std::make_unique<DiscardingCompanion>();
 }

@@ -27,7 +27,7 @@ class SimulatedFileSystem final : public FileSystem {
   bool deleteFile(const std::string& path) override;
   // A sink that discards the report; IoFault when the folder is missing or not
   // writable.
-  std::unique_ptr<CompanionSink> createTextFile(const std::string& path) override;
+  std::unique_ptr<output::CompanionSink> createTextFile(const std::string& path) override;
   std::vector<std::string> namesIn(const std::string& folder) override;
   // The simulation changes nothing on disk, so the base's listings stay true.
   void rememberListings(bool on) override { base_.rememberListings(on); }

@@ -12,17 +12,17 @@ namespace naming {
 
 namespace {
 
-const TextStyle kOk = styleOf(true, false, 10, kGreen);
-const TextStyle kError = styleOf(true, false, 14, kRed);
-const TextStyle kPathStrong = styleOf(true, false, 10, kBlack);
-const TextStyle kDetail8 = styleOf(false, false, 8, kBlack);
+const output::TextStyle kOk = output::styleOf(true, false, 10, output::kGreen);
+const output::TextStyle kError = output::styleOf(true, false, 14, output::kRed);
+const output::TextStyle kPathStrong = output::styleOf(true, false, 10, output::kBlack);
+const output::TextStyle kDetail8 = output::styleOf(false, false, 8, output::kBlack);
 
 // A path of the log, shown with any byte that could act on a terminal escaped.
 std::string shown(std::string_view text) { return meta::printablePath(text); }
 
 class Undo {
  public:
-  Undo(const RunRecord& run, FileSystem& fs, OutputSink& log, bool dryRun)
+  Undo(const RunRecord& run, FileSystem& fs, output::OutputSink& log, bool dryRun)
       : run_(run), fs_(fs), log_(log), dryRun_(dryRun) {}
 
   void step(const JournalStep& s) {
@@ -63,7 +63,7 @@ class Undo {
       changed_[s.target] = std::nullopt;
       changed_[s.path] = s.identity;
       log_.WriteRich("Ok: ", kOk);
-      WriteLine(
+      output::WriteLine(
           log_,
           (s.kind == StepKind::Keep ? shown(s.path) + " rétabli" : shown(s.target) + " => " + shown(s.path)),
           kDetail8);
@@ -93,7 +93,7 @@ class Undo {
     changed_[path] = std::nullopt;
     if (logged) {
       log_.WriteRich("Ok: ", kOk);
-      WriteLine(log_, shown(path) + " effacé", kDetail8);
+      output::WriteLine(log_, shown(path) + " effacé", kDetail8);
       ++outcome.removed;
     }
     settled(s);
@@ -101,8 +101,8 @@ class Undo {
 
   void skip(const std::string& path, const std::string& why) {
     log_.WriteRich("ERREUR: ", kError);
-    WriteLine(log_, shown(path), kPathStrong);
-    WriteLine(log_, "\t\tne peut être rétabli: " + shown(why), kDetail8);
+    output::WriteLine(log_, shown(path), kPathStrong);
+    output::WriteLine(log_, "\t\tne peut être rétabli: " + shown(why), kDetail8);
     ++outcome.skipped;
   }
 
@@ -121,7 +121,7 @@ class Undo {
   std::map<std::string, std::optional<FileIdentity>> changed_;
   const RunRecord& run_;
   FileSystem& fs_;
-  OutputSink& log_;
+  output::OutputSink& log_;
   bool dryRun_;
 };
 
@@ -145,19 +145,20 @@ std::vector<const JournalStep*> newestFirst(const RunRecord& run) {
 
 }  // namespace
 
-UndoOutcome UndoRun(const RunRecord& run, FileSystem& fs, OutputSink& log, bool dryRun) {
-  WriteTitle(log, "Annulation du renommage du " + runTimeText(run));
+UndoOutcome UndoRun(const RunRecord& run, FileSystem& fs, output::OutputSink& log, bool dryRun) {
+  output::WriteTitle(log, "Annulation du renommage du " + runTimeText(run));
   Undo undo(run, fs, log, dryRun);
   for (const JournalStep* s : newestFirst(run)) undo.step(*s);
   if (undo.outcome.complete()) {
-    WriteTitle(log, "Tout a été rétabli");
+    output::WriteTitle(log, "Tout a été rétabli");
     if (!dryRun) appendToJournal(run.folder, "undone " + std::to_string(std::time(nullptr)) + "\n");
   } else {
-    WriteTitle(log, "Des erreurs ont été rencontrées");
-    WriteLine(log,
-              std::to_string(undo.outcome.skipped) +
-                  " étapes restent à annuler: une nouvelle annulation les reprendra une fois la cause levée",
-              kDetail8);
+    output::WriteTitle(log, "Des erreurs ont été rencontrées");
+    output::WriteLine(
+        log,
+        std::to_string(undo.outcome.skipped) +
+            " étapes restent à annuler: une nouvelle annulation les reprendra une fois la cause levée",
+        kDetail8);
   }
   return undo.outcome;
 }

@@ -24,7 +24,7 @@ struct UndoOutcome {
 // Undoes `run` through `fs` (the machine's file system, not journaled),
 // logging each outcome. A dry run only logs what it would do. A real undo
 // records each step it undoes in the run's journal.
-UndoOutcome UndoRun(const RunRecord& run, FileSystem& fs, OutputSink& log, bool dryRun);
+UndoOutcome UndoRun(const RunRecord& run, FileSystem& fs, output::OutputSink& log, bool dryRun);
 
 // "2026-12-10 03:15:00" in local time.
 std::string runTimeText(const RunRecord& run);

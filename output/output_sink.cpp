@@ -1,6 +1,6 @@
 #include "output/output_sink.hpp"
 
-namespace naming {
+namespace output {
 
 void WriteLine(OutputSink& sink, const std::string& text, const TextStyle& style) {
   sink.WriteRich(text + kLineEnd, style);
@@ -24,4 +24,4 @@ std::string RecordingSink::text() const {
   return all;
 }
 
-}  // namespace naming
+}  // namespace output

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace naming {
+namespace output {
 
 struct Rgb {
   uint8_t r = 0, g = 0, b = 0;
@@ -86,4 +86,4 @@ class CompanionSink : public OutputSink {
   virtual void close() = 0;
 };
 
-}  // namespace naming
+}  // namespace output

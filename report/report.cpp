@@ -10,13 +10,13 @@
 
 namespace report {
 
-using naming::OutputSink;
-using naming::styleOf;
-using naming::TextStyle;
-using naming::WriteBody;
-using naming::WriteLine;
-using naming::WriteSubtitle;
-using naming::WriteTitle;
+using output::OutputSink;
+using output::styleOf;
+using output::TextStyle;
+using output::WriteBody;
+using output::WriteLine;
+using output::WriteSubtitle;
+using output::WriteTitle;
 
 namespace {
 
@@ -28,11 +28,12 @@ std::string paddedKeyword(const char* keyword) {
   return buf;
 }
 
-void writeElementRow(OutputSink& reNom, const naming::FormatElement& element, const std::string& value) {
-  const TextStyle keyword = styleOf(true, false, 10, naming::kBlack, true);
-  const TextStyle plain = styleOf(false, false, 10, naming::kBlack);
-  const TextStyle strong = styleOf(true, false, 10, naming::kBlack);
-  const TextStyle slanted = styleOf(false, true, 10, naming::kBlack);
+void writeElementRow(output::OutputSink& reNom, const naming::FormatElement& element,
+                     const std::string& value) {
+  const output::TextStyle keyword = output::styleOf(true, false, 10, output::kBlack, true);
+  const output::TextStyle plain = output::styleOf(false, false, 10, output::kBlack);
+  const output::TextStyle strong = output::styleOf(true, false, 10, output::kBlack);
+  const output::TextStyle slanted = output::styleOf(false, true, 10, output::kBlack);
   reNom.WriteRich(paddedKeyword(element.Keyword), keyword);
   reNom.WriteRich("= '", plain);
   // The running number exists only while a name is being composed; the
@@ -42,36 +43,36 @@ void writeElementRow(OutputSink& reNom, const naming::FormatElement& element, co
                                                                               : value;
   reNom.WriteRich(shown, strong);
   reNom.WriteRich("'  ", plain);
-  WriteLine(reNom, std::string("(") + element.Description + ")", slanted);
+  output::WriteLine(reNom, std::string("(") + element.Description + ")", slanted);
 }
 
-void writeTagRow(OutputSink& reTexte, const meta::TTagEntry& row) {
-  WriteBody(reTexte, row.Desc + " = " + row.Data);
+void writeTagRow(output::OutputSink& reTexte, const meta::TTagEntry& row) {
+  output::WriteBody(reTexte, row.Desc + " = " + row.Data);
 }
 
-void showComment(OutputSink& reTexte, const meta::TimgData& img) {
-  WriteBody(reTexte, " ");
-  WriteBody(reTexte, " Comment Segment Available");
-  WriteBody(reTexte, img.CommentText());
+void showComment(output::OutputSink& reTexte, const meta::TimgData& img) {
+  output::WriteBody(reTexte, " ");
+  output::WriteBody(reTexte, " Comment Segment Available");
+  output::WriteBody(reTexte, img.CommentText());
 }
 
-void showIptc(OutputSink& reTexte, meta::TimgData& img) {
+void showIptc(output::OutputSink& reTexte, meta::TimgData& img) {
   if (!img.IptcInfo) return;
   const std::vector<std::string> lines = img.IptcInfo->ListRecords(img.IptcSlot->Bytes);
   if (lines.empty()) return;
-  WriteTitle(reTexte, "IPTC Segment Available!");
+  output::WriteTitle(reTexte, "IPTC Segment Available!");
   std::string listing;
-  for (const std::string& line : lines) listing += line + naming::kLineEnd;
+  for (const std::string& line : lines) listing += line + output::kLineEnd;
   // One body line: the listing's own last line end is followed by an empty line.
-  WriteBody(reTexte, listing);
+  output::WriteBody(reTexte, listing);
 }
 
-void showSummaries(OutputSink& reTexte, const meta::TImageInfo& info) {
-  WriteTitle(reTexte, "Résumé EXIF (Court)");
-  WriteBody(reTexte, info.ShortSummary());
-  WriteTitle(reTexte, "Résumé EXIF (long)");
-  WriteBody(reTexte, info.LongSummary());
-  WriteBody(reTexte, "");
+void showSummaries(output::OutputSink& reTexte, const meta::TImageInfo& info) {
+  output::WriteTitle(reTexte, "Résumé EXIF (Court)");
+  output::WriteBody(reTexte, info.ShortSummary());
+  output::WriteTitle(reTexte, "Résumé EXIF (long)");
+  output::WriteBody(reTexte, info.LongSummary());
+  output::WriteBody(reTexte, "");
   struct Highlight {
     const char* lead;
     const char* tag;
@@ -83,37 +84,37 @@ void showSummaries(OutputSink& reTexte, const meta::TImageInfo& info) {
   };
   for (const Highlight& h : highlights) {
     const std::string value = info.TagValue(h.tag);
-    if (!value.empty()) WriteBody(reTexte, h.lead + value);
+    if (!value.empty()) output::WriteBody(reTexte, h.lead + value);
   }
 }
 
 }  // namespace
 
-void ShowNamePane(OutputSink& reNom, const naming::TNaming& state, bool withTextFile) {
-  const TextStyle label = styleOf(false, false, 12, naming::kBlack);
-  const TextStyle name = styleOf(true, false, 12, naming::kBlue);
-  const TextStyle missing = styleOf(true, false, 14, naming::kRed);
+void ShowNamePane(output::OutputSink& reNom, const naming::TNaming& state, bool withTextFile) {
+  const output::TextStyle label = output::styleOf(false, false, 12, output::kBlack);
+  const output::TextStyle name = output::styleOf(true, false, 12, output::kBlue);
+  const output::TextStyle missing = output::styleOf(true, false, 14, output::kRed);
 
-  WriteLine(reNom, "Nouveau nom du fichier: ", label);
+  output::WriteLine(reNom, "Nouveau nom du fichier: ", label);
   if (state.NameComplete)
-    WriteLine(reNom, "\t" + meta::printablePath(meta::fileNameOf(state.NewPath)), name);
+    output::WriteLine(reNom, "\t" + meta::printablePath(meta::fileNameOf(state.NewPath)), name);
   else
-    WriteLine(reNom, "\tNe peut être renommé par manque d'information", missing);
+    output::WriteLine(reNom, "\tNe peut être renommé par manque d'information", missing);
 
   if (withTextFile) {
-    WriteLine(reNom, "Fichier texte associé: ", label);
+    output::WriteLine(reNom, "Fichier texte associé: ", label);
     if (state.NameComplete)
-      WriteLine(reNom, "\t" + meta::printablePath(meta::fileNameOf(state.NewTextPath)), name);
+      output::WriteLine(reNom, "\t" + meta::printablePath(meta::fileNameOf(state.NewTextPath)), name);
     else
-      WriteLine(reNom, "\tNe peut être créé par manque d'information", missing);
+      output::WriteLine(reNom, "\tNe peut être créé par manque d'information", missing);
   }
 
-  WriteTitle(reNom, "Champs");
+  output::WriteTitle(reNom, "Champs");
   for (size_t row = 0; row < naming::FormatElementTable.size(); ++row)
     writeElementRow(reNom, naming::FormatElementTable[row], state.ElementValues[row]);
 }
 
-void ShowReportPane(OutputSink& reTexte, meta::TimgData& img, const PictureSink& picture) {
+void ShowReportPane(output::OutputSink& reTexte, meta::TimgData& img, const PictureSink& picture) {
   ShowExifData(reTexte, img);
   if (!img.HasMetadata()) return;
 
@@ -127,7 +128,7 @@ void ShowReportPane(OutputSink& reTexte, meta::TimgData& img, const PictureSink&
     info->ProcessThumbnail();
     ShowThumbnailData(reTexte, *info);
   } else {
-    WriteBody(reTexte, "No Thumbnail");
+    output::WriteBody(reTexte, "No Thumbnail");
   }
 
   if (img.CommentSlot) showComment(reTexte, img);
@@ -139,18 +140,18 @@ void ShowReportPane(OutputSink& reTexte, meta::TimgData& img, const PictureSink&
   if (info) showSummaries(reTexte, *info);
 }
 
-void ShowExifData(OutputSink& reTexte, meta::TimgData& img) {
-  WriteTitle(reTexte, "EXIF-Data");
-  if (img.StatusText != "<none>") WriteSubtitle(reTexte, "Erreur : " + img.StatusText);
+void ShowExifData(output::OutputSink& reTexte, meta::TimgData& img) {
+  output::WriteTitle(reTexte, "EXIF-Data");
+  if (img.StatusText != "<none>") output::WriteSubtitle(reTexte, "Erreur : " + img.StatusText);
   if (!img.HasExif()) return;
 
-  const TextStyle order = styleOf(true, false, 8, naming::kBlack);
+  const output::TextStyle order = output::styleOf(true, false, 8, output::kBlack);
   if (img.BigEndian) {
     reTexte.WriteRich("Big endian", order);
-    WriteBody(reTexte, " (Motorola Byte Order)");
+    output::WriteBody(reTexte, " (Motorola Byte Order)");
   } else {
     reTexte.WriteRich("Little endian", order);
-    WriteBody(reTexte, " (Intel Byte Order)");
+    output::WriteBody(reTexte, " (Intel Byte Order)");
   }
 
   if (!img.ExifInfo) return;
@@ -160,17 +161,17 @@ void ShowExifData(OutputSink& reTexte, meta::TimgData& img) {
   while (info.NextTag(0, row)) writeTagRow(reTexte, row);
 }
 
-void ShowMakerData(OutputSink& reTexte, meta::TImageInfo& info) {
-  WriteTitle(reTexte, "Maker Specific Data");
+void ShowMakerData(output::OutputSink& reTexte, meta::TImageInfo& info) {
+  output::WriteTitle(reTexte, "Maker Specific Data");
   meta::TTagEntry row;
   info.ResetTagCursor();
   while (info.NextTag(1, row)) writeTagRow(reTexte, row);
 }
 
-void ShowThumbnailData(OutputSink& reTexte, meta::TImageInfo& info) {
-  WriteTitle(reTexte, "Thumbnail Data");
-  WriteBody(reTexte, "Thumbnail Start = " + std::to_string(info.PreviewStart));
-  WriteBody(reTexte, "Thumbnail Length = " + std::to_string(info.PreviewLength));
+void ShowThumbnailData(output::OutputSink& reTexte, meta::TImageInfo& info) {
+  output::WriteTitle(reTexte, "Thumbnail Data");
+  output::WriteBody(reTexte, "Thumbnail Start = " + std::to_string(info.PreviewStart));
+  output::WriteBody(reTexte, "Thumbnail Length = " + std::to_string(info.PreviewLength));
   meta::TTagEntry row;
   info.ResetThumbnailTagCursor();
   while (info.NextThumbnailTag(0, row)) writeTagRow(reTexte, row);

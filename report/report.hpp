@@ -17,14 +17,14 @@ namespace report {
 using PictureSink = std::function<void(const std::optional<meta::RgbImage>&)>;
 
 // The name pane (reNom) for the file last evaluated by `state`.
-void ShowNamePane(naming::OutputSink& reNom, const naming::TNaming& state, bool withTextFile);
+void ShowNamePane(output::OutputSink& reNom, const naming::TNaming& state, bool withTextFile);
 
 // The report pane (reTexte) for the file held by `img` (already read): every
 // section in order. `picture` (may be empty) is given the preview picture.
-void ShowReportPane(naming::OutputSink& reTexte, meta::TimgData& img, const PictureSink& picture);
+void ShowReportPane(output::OutputSink& reTexte, meta::TimgData& img, const PictureSink& picture);
 
-void ShowExifData(naming::OutputSink& reTexte, meta::TimgData& img);
-void ShowMakerData(naming::OutputSink& reTexte, meta::TImageInfo& info);
-void ShowThumbnailData(naming::OutputSink& reTexte, meta::TImageInfo& info);
+void ShowExifData(output::OutputSink& reTexte, meta::TimgData& img);
+void ShowMakerData(output::OutputSink& reTexte, meta::TImageInfo& info);
+void ShowThumbnailData(output::OutputSink& reTexte, meta::TImageInfo& info);
 
 }  // namespace report

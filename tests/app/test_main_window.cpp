@@ -713,8 +713,8 @@ class MainWindowTest : public QObject {
     QTextEdit pane;
     pane.setFont(QFont("MS Sans Serif", 8));
     app::RichPaneSink sink(&pane);
-    sink.WriteRich("NAME        ", naming::styleOf(true, false, 10, naming::kBlack, true));
-    sink.WriteRich("= 'x'\r\nnext\rlast", naming::styleOf(false, false, 8, naming::kRed));
+    sink.WriteRich("NAME        ", output::styleOf(true, false, 10, output::kBlack, true));
+    sink.WriteRich("= 'x'\r\nnext\rlast", output::styleOf(false, false, 8, output::kRed));
     QCOMPARE(pane.document()->blockCount(), 3);
     QCOMPARE(pane.document()->lastBlock().text(), QString("last"));
     const QTextCharFormat after = formatOf(&pane, "= 'x'");
@@ -727,9 +727,9 @@ class MainWindowTest : public QObject {
     buffered.setFont(pane.font());
     {
       app::BufferedPaneSink later(&buffered);
-      later.WriteRich("NAME        ", naming::styleOf(true, false, 10, naming::kBlack, true));
+      later.WriteRich("NAME        ", output::styleOf(true, false, 10, output::kBlack, true));
       later.flush();
-      later.WriteRich("= 'x'\r\nnext\rlast", naming::styleOf(false, false, 8, naming::kRed));
+      later.WriteRich("= 'x'\r\nnext\rlast", output::styleOf(false, false, 8, output::kRed));
       QCOMPARE(buffered.document()->blockCount(), 1);
     }
     QCOMPARE(buffered.toHtml(), pane.toHtml());

@@ -62,7 +62,7 @@ int waitFor(pid_t pid) {
 std::string reportOf(const std::string& path) {
   meta::TimgData img;
   img.ReadFile(path);
-  naming::RecordingSink sink;
+  output::RecordingSink sink;
   report::ShowReportPane(sink, img, {});
   return sink.text();
 }

@@ -28,25 +28,25 @@
 namespace {
 
 namespace fs = std::filesystem;
-using naming::styleOf;
-using naming::TextStyle;
+using output::styleOf;
+using output::TextStyle;
 
-const TextStyle okImage = styleOf(true, false, 10, naming::kGreen);
-const TextStyle okCompanion = styleOf(true, false, 10, naming::kBlue);
-const TextStyle errImage = styleOf(true, false, 14, naming::kRed);
-const TextStyle errCompanion = styleOf(true, false, 12, naming::kMaroon);
-const TextStyle strong10 = styleOf(true, false, 10, naming::kBlack);
-const TextStyle plain10 = styleOf(false, false, 10, naming::kBlack);
-const TextStyle plain8 = styleOf(false, false, 8, naming::kBlack);
-const TextStyle italic8 = styleOf(false, true, 8, naming::kBlack);
-const TextStyle title = styleOf(true, false, 14, naming::kNavy);
+const output::TextStyle okImage = output::styleOf(true, false, 10, output::kGreen);
+const output::TextStyle okCompanion = output::styleOf(true, false, 10, output::kBlue);
+const output::TextStyle errImage = output::styleOf(true, false, 14, output::kRed);
+const output::TextStyle errCompanion = output::styleOf(true, false, 12, output::kMaroon);
+const output::TextStyle strong10 = output::styleOf(true, false, 10, output::kBlack);
+const output::TextStyle plain10 = output::styleOf(false, false, 10, output::kBlack);
+const output::TextStyle plain8 = output::styleOf(false, false, 8, output::kBlack);
+const output::TextStyle italic8 = output::styleOf(false, true, 8, output::kBlack);
+const output::TextStyle title = output::styleOf(true, false, 14, output::kNavy);
 
 const char* const kAllRenamed = "Tout a été renommé";
 const char* const kErrors = "Des erreurs ont été rencontrées";
 
 struct Piece {
   std::string text;  // "@" stands for the test folder
-  TextStyle style;
+  output::TextStyle style;
 };
 
 using qmtest::readFile;
@@ -64,7 +64,7 @@ class RacingFileSystem final : public naming::FileSystem {
     return base_.moveFile(from, to);
   }
   bool deleteFile(const std::string& p) override { return base_.deleteFile(p); }
-  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& p) override {
+  std::unique_ptr<output::CompanionSink> createTextFile(const std::string& p) override {
     return base_.createTextFile(p);
   }
   std::vector<std::string> namesIn(const std::string& folder) override { return base_.namesIn(folder); }
@@ -86,7 +86,7 @@ class TestThenRenameFileSystem final : public naming::FileSystem {
     return base_.moveFile(from, to);
   }
   bool deleteFile(const std::string& p) override { return base_.deleteFile(p); }
-  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& p) override {
+  std::unique_ptr<output::CompanionSink> createTextFile(const std::string& p) override {
     return base_.createTextFile(p);
   }
   std::vector<std::string> namesIn(const std::string& folder) override { return base_.namesIn(folder); }
@@ -102,13 +102,13 @@ struct Bench {
   qmtest::TempDir dir;
   meta::TimgData img;
   naming::FileList list;
-  naming::RecordingSink log;
+  output::RecordingSink log;
   naming::BatchHooks hooks;
   std::string userText;
   int digits = 2;
 
   Bench() {
-    hooks.writeCompanion = [](naming::OutputSink& s) { s.WriteRich("report\r\n", TextStyle{}); };
+    hooks.writeCompanion = [](output::OutputSink& s) { s.WriteRich("report\r\n", output::TextStyle{}); };
   }
 
   std::string root() const { return dir.path().string(); }
@@ -145,7 +145,7 @@ struct Bench {
   }
 
   // The pieces between the opening and the closing title.
-  std::vector<naming::RecordingSink::Piece> body() const {
+  std::vector<output::RecordingSink::Piece> body() const {
     if (log.pieces.size() < 2) return {};
     return {log.pieces.begin() + 1, log.pieces.end() - 1};
   }
@@ -435,9 +435,9 @@ TEST(BatchRename, ACompanionThatFailsWhileWrittenIsLoggedAndRemoved) {
   Bench t;
   t.photo("a.jpg");
   t.add({"a.jpg"});
-  t.hooks.writeCompanion = [](naming::OutputSink& s) {
-    s.WriteRich("half a report", TextStyle{});
-    throw naming::IoFault("disque plein");
+  t.hooks.writeCompanion = [](output::OutputSink& s) {
+    s.WriteRich("half a report", output::TextStyle{});
+    throw output::IoFault("disque plein");
   };
   const naming::BatchOutcome outcome = t.run("[IYEAR]-[NAME]", true);
   t.expectBody({{"Ok: ", okImage},
@@ -493,7 +493,7 @@ TEST(BatchRename, ACompanionWrittenInTheRunIsNeitherDeletedNorTakenByAnotherPhot
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Bench t;
-    t.hooks.writeCompanion = [&t](naming::OutputSink& s) {
+    t.hooks.writeCompanion = [&t](output::OutputSink& s) {
       s.WriteRich(meta::fileNameOf(t.img.SourcePath), {});
     };
     std::vector<std::string> paths;
@@ -808,7 +808,7 @@ class JournalThatFills final : public naming::FileSystem {
   bool folderExists(const std::string& p) override { return base_.folderExists(p); }
   bool moveFile(const std::string& from, const std::string& to) override { return base_.moveFile(from, to); }
   bool deleteFile(const std::string& p) override { return base_.deleteFile(p); }
-  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& p) override {
+  std::unique_ptr<output::CompanionSink> createTextFile(const std::string& p) override {
     return base_.createTextFile(p);
   }
   std::vector<std::string> namesIn(const std::string& f) override { return base_.namesIn(f); }

@@ -95,7 +95,7 @@ TEST(FileSystem, RealFileSystemOperations) {
   EXPECT_FALSE(real.deleteFile(dir.pathOf("link.jpg")));
 
   auto sink = real.createTextFile(dir.pathOf("a.exif.txt"));
-  sink->WriteRich("line\r\n", naming::TextStyle{});
+  sink->WriteRich("line\r\n", output::TextStyle{});
   sink->close();
   EXPECT_EQ(contentOf(dir.pathOf("a.exif.txt")), "line\r\n");
 }
@@ -114,15 +114,15 @@ TEST(RealFileSystem, CompanionsAppearWholeOrNotAtAll) {
 
   {
     auto dropped = real.createTextFile(path);
-    dropped->WriteRich("half a report", naming::TextStyle{});
+    dropped->WriteRich("half a report", output::TextStyle{});
     EXPECT_FALSE(fs::exists(path)) << "visible before it is complete";
   }
   EXPECT_TRUE(names().empty()) << "a dropped companion leaves a file behind";
 
   auto sink = real.createTextFile(path);
-  sink->WriteRich("report\r\n", naming::TextStyle{});
+  sink->WriteRich("report\r\n", output::TextStyle{});
   dir.writeFile("a.exif.txt", "notes");  // another program takes the name meanwhile
-  EXPECT_THROW(sink->close(), naming::IoFault);
+  EXPECT_THROW(sink->close(), output::IoFault);
   EXPECT_EQ(contentOf(path), "notes");
   EXPECT_EQ(names(), std::vector<std::string>{"a.exif.txt"});
 }

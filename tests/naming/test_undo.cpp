@@ -45,8 +45,8 @@ class FailingFileSystem final : public naming::FileSystem {
     return !fails() && base_.moveFile(from, to);
   }
   bool deleteFile(const std::string& p) override { return !fails() && base_.deleteFile(p); }
-  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& p) override {
-    if (fails()) throw naming::IoFault("disque plein");
+  std::unique_ptr<output::CompanionSink> createTextFile(const std::string& p) override {
+    if (fails()) throw output::IoFault("disque plein");
     return base_.createTextFile(p);
   }
   std::vector<std::string> namesIn(const std::string& f) override { return base_.namesIn(f); }
@@ -63,7 +63,7 @@ struct Folder {
   qmtest::TempDir dir, state;
   meta::TimgData img;
   naming::FileList list;
-  naming::RecordingSink log;
+  output::RecordingSink log;
 
   Folder() { ::setenv("QUILLMARK_STATE_DIR", state.path().c_str(), 1); }
 
@@ -79,7 +79,7 @@ struct Folder {
     naming::TNaming n(img, failing ? static_cast<naming::FileSystem&>(*failing) : *journaled);
     n.ParseFormat(format);
     naming::BatchHooks hooks;
-    hooks.writeCompanion = [](naming::OutputSink& s) { s.WriteRich("report\r\n", {}); };
+    hooks.writeCompanion = [](output::OutputSink& s) { s.WriteRich("report\r\n", {}); };
     const naming::BatchOutcome o = naming::RunBatch(n, list, log, textFile, hooks);
     journal->end(o.renamed, o.unchanged, o.failed);
     return *naming::readRun(journal->folder());
@@ -88,7 +88,7 @@ struct Folder {
   naming::UndoOutcome undo() {
     const std::vector<naming::RunRecord> runs = naming::listRuns(naming::stateFolder());
     EXPECT_FALSE(runs.empty());
-    naming::RecordingSink undoLog;
+    output::RecordingSink undoLog;
     naming::UndoOutcome o = naming::UndoRun(runs.back(), naming::realFileSystem(), undoLog, false);
     lastLog = undoLog.text();
     return o;
@@ -253,7 +253,7 @@ TEST(Undo, FilesSetAsideAreKeptUntilUndoneOrForgotten) {
   EXPECT_EQ(runs.front().id, run.id);
 
   // Undone, it gives the file back and is pruned like any other.
-  naming::RecordingSink log;
+  output::RecordingSink log;
   EXPECT_TRUE(naming::UndoRun(runs.front(), naming::realFileSystem(), log, false).complete()) << log.text();
   EXPECT_EQ(qmtest::readFile(t.dir.pathOf("2004.exif.txt")), "a stale report");
   std::string problem;

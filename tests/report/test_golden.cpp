@@ -78,7 +78,7 @@ Texts textsOf(const fs::path& photo, bool factsFirst) {
   naming.ParseFormat(naming::DefaultFormat());
   naming.EvaluateFile(copy.string());
   Texts t;
-  naming::RecordingSink name, report;
+  output::RecordingSink name, report;
   report::ShowNamePane(name, naming, true);
   img.DecodeFully();
   report::ShowReportPane(report, img, {});

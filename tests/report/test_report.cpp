@@ -24,24 +24,24 @@
 
 namespace {
 
-using naming::RecordingSink;
-using naming::styleOf;
-using naming::TextStyle;
+using output::RecordingSink;
+using output::styleOf;
+using output::TextStyle;
 using namespace qmtest;
 
-const TextStyle label12 = styleOf(false, false, 12, naming::kBlack);
-const TextStyle name12 = styleOf(true, false, 12, naming::kBlue);
-const TextStyle missing14 = styleOf(true, false, 14, naming::kRed);
-const TextStyle title = styleOf(true, false, 14, naming::kNavy);
-const TextStyle subtitle = styleOf(true, false, 12, naming::kBlue);
-const TextStyle body = styleOf(false, false, 8, naming::kBlack);
+const output::TextStyle label12 = output::styleOf(false, false, 12, output::kBlack);
+const output::TextStyle name12 = output::styleOf(true, false, 12, output::kBlue);
+const output::TextStyle missing14 = output::styleOf(true, false, 14, output::kRed);
+const output::TextStyle title = output::styleOf(true, false, 14, output::kNavy);
+const output::TextStyle subtitle = output::styleOf(true, false, 12, output::kBlue);
+const output::TextStyle body = output::styleOf(false, false, 8, output::kBlack);
 
 struct Piece {
   std::string text;
-  TextStyle style;
+  output::TextStyle style;
 };
 
-void expectPieces(const std::vector<RecordingSink::Piece>& got, size_t from,
+void expectPieces(const std::vector<output::RecordingSink::Piece>& got, size_t from,
                   const std::vector<Piece>& expected) {
   ASSERT_GE(got.size(), from + expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
@@ -56,7 +56,7 @@ void expectPieces(const std::vector<RecordingSink::Piece>& got, size_t from,
 struct NamePane : ::testing::Test {
   meta::TimgData img;
   naming::TNaming state{img, naming::realFileSystem()};
-  RecordingSink pane;
+  output::RecordingSink pane;
 
   NamePane() {
     state.NewPath = "/photos/20040612-143005-01.jpg";
@@ -98,7 +98,7 @@ TEST_F(NamePane, HeadLinesShowTheNewNamesOrWhyThereAreNone) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    RecordingSink sink;
+    output::RecordingSink sink;
     state.NameComplete = c.complete;
     report::ShowNamePane(sink, state, c.textFile);
     EXPECT_EQ(sink.pieces.size(), c.head.size() + 21 * 5);
@@ -127,11 +127,11 @@ TEST_F(NamePane, ElementRowsLineUpWithTheRunningNumberUnknown) {
   for (const std::string& line : lines) EXPECT_EQ(line.substr(12, 3), "= '") << line;
 
   expectPieces(pane.pieces, 3 + naming::rowIYEAR * 5,
-               {{"IYEAR       ", styleOf(true, false, 10, naming::kBlack, true)},
-                {"= '", styleOf(false, false, 10, naming::kBlack)},
-                {"2004", styleOf(true, false, 10, naming::kBlack)},
-                {"'  ", styleOf(false, false, 10, naming::kBlack)},
-                {"(Image date Year)\r\n", styleOf(false, true, 10, naming::kBlack)}});
+               {{"IYEAR       ", output::styleOf(true, false, 10, output::kBlack, true)},
+                {"= '", output::styleOf(false, false, 10, output::kBlack)},
+                {"2004", output::styleOf(true, false, 10, output::kBlack)},
+                {"'  ", output::styleOf(false, false, 10, output::kBlack)},
+                {"(Image date Year)\r\n", output::styleOf(false, true, 10, output::kBlack)}});
 }
 
 // ---- report pane -----------------------------------------------------------
@@ -159,7 +159,7 @@ struct ReportPane : ::testing::Test {
   }
 
   std::string reportText() {
-    RecordingSink sink;
+    output::RecordingSink sink;
     report::ShowReportPane(sink, img, {});
     return sink.text();
   }
@@ -197,7 +197,7 @@ TEST_F(ReportPane, SectionsFollowWhatTheFileHolds) {
 
 TEST_F(ReportPane, AVanishedFileShowsTheBareErrorTitle) {
   img.ReadFile(dir.pathOf("gone.jpg"));
-  RecordingSink sink;
+  output::RecordingSink sink;
   report::ShowReportPane(sink, img, {});
   ASSERT_EQ(sink.pieces.size(), 2u);
   expectPieces(sink.pieces, 0, {{"\r\nEXIF-Data\r\n\r\n", title}, {"\r\nErreur : \r\n\r\n", subtitle}});
@@ -221,11 +221,11 @@ TEST_F(ReportPane, ByteOrderLineAndTagRowsAreBodyText) {
                         Case{Order::Intel, "Little endian", " (Intel Byte Order)\r\n"}}) {
     SCOPED_TRACE(c.word);
     read("photo.jpg", jpegFile({datedExif(c.order)}));
-    RecordingSink sink;
+    output::RecordingSink sink;
     report::ShowExifData(sink, img);
     expectPieces(sink.pieces, 0,
                  {{"\r\nEXIF-Data\r\n\r\n", title},
-                  {c.word, styleOf(true, false, 8, naming::kBlack)},
+                  {c.word, output::styleOf(true, false, 8, output::kBlack)},
                   {c.aside, body},
                   {"Make = Quillcam\r\n", body}});
   }
@@ -300,7 +300,7 @@ TEST_F(ReportPane, PreviewSectionAndPicture) {
 
     int calls = 0;
     std::optional<meta::RgbImage> shown;
-    RecordingSink sink;
+    output::RecordingSink sink;
     report::ShowReportPane(sink, img, [&](const std::optional<meta::RgbImage>& p) {
       ++calls;
       shown = p;
@@ -328,7 +328,7 @@ TEST_F(ReportPane, PreviewSectionAndPicture) {
 TEST_F(ReportPane, NoPictureIsOfferedWithoutAPreview) {
   read("photo.jpg", jpegFile({datedExif(Order::Intel)}));
   int calls = 0;
-  RecordingSink sink;
+  output::RecordingSink sink;
   report::ShowReportPane(sink, img, [&](const std::optional<meta::RgbImage>&) { ++calls; });
   EXPECT_EQ(calls, 0);
 }

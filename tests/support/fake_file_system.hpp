@@ -33,7 +33,7 @@ class FakeFileSystem final : public naming::FileSystem {
     return true;
   }
   bool deleteFile(const std::string& path) override { return files_.erase(key(path)) != 0; }
-  std::unique_ptr<naming::CompanionSink> createTextFile(const std::string& path) override {
+  std::unique_ptr<output::CompanionSink> createTextFile(const std::string& path) override {
     addFile(path);
     return std::make_unique<Discard>();
   }
@@ -50,8 +50,8 @@ class FakeFileSystem final : public naming::FileSystem {
   }
 
  private:
-  struct Discard final : naming::CompanionSink {
-    void WriteRich(const std::string&, const naming::TextStyle&) override {}
+  struct Discard final : output::CompanionSink {
+    void WriteRich(const std::string&, const output::TextStyle&) override {}
     void close() override {}
   };
   std::string key(const std::string& path) const { return folded_ ? meta::toLower(path) : path; }
