@@ -2,8 +2,7 @@
 // Output primitives shared by the report and the batch log: pieces of text
 // with a style, written onto a sink (a rich-text pane, a terminal, a companion
 // text file, or a recording in tests). The library depends on nothing of the
-// program; its names stay in namespace naming, where the batch log and every
-// caller already use them.
+// program.
 #include <cstdint>
 #include <stdexcept>
 #include <string>
