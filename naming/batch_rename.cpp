@@ -20,7 +20,6 @@ namespace naming {
 
 namespace {
 
-constexpr std::string_view kCompanionSuffix = ".exif.txt";
 const std::string kWrittenForAnother = "déjà écrit pour une autre image de cette série";
 const std::string kMovedAfterTest =
     "Attention: ce volume ne permet pas de renommer sans risque d'écraser; "
@@ -401,7 +400,7 @@ class Batch {
     const std::string name = meta::fileNameOf(companion);
     for (const std::string& entry : view.namesIn(folder)) {
       if (!hasAcceptedExtension(entry) ||
-          !view.sameEntry(folder, meta::stripExtension(entry).append(kCompanionSuffix), name))
+          !view.sameEntry(folder, meta::stripExtension(entry).append(kCompanionExtension), name))
         continue;
       const std::string image = folder + entry;
       if (image != n.NewPath && image != n.OldPath) return image;

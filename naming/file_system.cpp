@@ -312,7 +312,7 @@ std::FILE* openTemporaryBeside(const std::string& path, std::string& temporary, 
 // A name that companions have: another image's report, never a photo.
 bool isCompanionName(const std::string& path) {
   const std::string name = meta::fileNameOf(path);
-  constexpr std::string_view suffix = ".exif.txt";
+  const std::string_view suffix = kCompanionExtension;
   return name.size() >= suffix.size() &&
          meta::equalsIgnoreCase(name.substr(name.size() - suffix.size()), suffix);
 }

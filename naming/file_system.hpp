@@ -84,6 +84,9 @@ class FileSystem {
 // Temporary companion files are hidden and end in this, which no photo and no
 // companion name does, so a file left by a killed run is never taken for one.
 inline constexpr const char* kTemporarySuffix = ".part";
+
+// A photo's companion report: the photo's name with this for its extension.
+inline constexpr std::string_view kCompanionExtension = ".exif.txt";
 inline constexpr const char* kTemporaryPrefix = ".quillmark-";
 
 // The machine's file system (no-replace moves: renameat2 RENAME_NOREPLACE, else

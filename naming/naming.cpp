@@ -14,8 +14,6 @@ namespace naming {
 
 namespace {
 
-constexpr const char* kCompanionExtension = ".exif.txt";
-
 // Characters `from` to `to` (1-based, inclusive) of a text, or what exists of them.
 std::string characters(const std::string& text, size_t from, size_t to) {
   if (from > text.size()) return std::string();

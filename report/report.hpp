@@ -16,15 +16,15 @@ namespace report {
 // Receives the decoded preview picture, or none to clear the picture area.
 using PictureSink = std::function<void(const std::optional<meta::RgbImage>&)>;
 
-// The name pane (reNom) for the file last evaluated by `state`.
-void ShowNamePane(output::OutputSink& reNom, const naming::TNaming& state, bool withTextFile);
+// The name pane for the file last evaluated by `state`.
+void ShowNamePane(output::OutputSink& namePane, const naming::TNaming& state, bool withTextFile);
 
-// The report pane (reTexte) for the file held by `img` (already read): every
+// The report pane for the file held by `img` (already read): every
 // section in order. `picture` (may be empty) is given the preview picture.
-void ShowReportPane(output::OutputSink& reTexte, meta::TimgData& img, const PictureSink& picture);
+void ShowReportPane(output::OutputSink& reportPane, meta::TimgData& img, const PictureSink& picture);
 
-void ShowExifData(output::OutputSink& reTexte, meta::TimgData& img);
-void ShowMakerData(output::OutputSink& reTexte, meta::TImageInfo& info);
-void ShowThumbnailData(output::OutputSink& reTexte, meta::TImageInfo& info);
+void ShowExifData(output::OutputSink& reportPane, meta::TimgData& img);
+void ShowMakerData(output::OutputSink& reportPane, meta::TImageInfo& info);
+void ShowThumbnailData(output::OutputSink& reportPane, meta::TImageInfo& info);
 
 }  // namespace report
