@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "cli/json_output.hpp"
@@ -106,27 +107,36 @@ void writeHeader(output::OutputSink& sink, const std::string& path, bool several
 
 }  // namespace
 
-int runReport(const std::vector<std::string>& paths, bool json) {
+namespace {
+
+// What `report` and `preview` do with each photo: read it (the reason it
+// could not be, or ""), then give its JSON object or write its text.
+struct PhotoCommand {
+  std::function<std::string(const std::string& photo)> read;
+  std::function<nlohmann::ordered_json(const std::string& photo)> json;
+  std::function<void(output::OutputSink& sink)> text;
+};
+
+// The loop the two share: each photo of PATHS, as one JSON array or as text
+// with a header line before each photo when there are several.
+int eachPhoto(const std::vector<std::string>& paths, TerminalSink& sink, bool json,
+              const PhotoCommand& command) {
   size_t problems = 0;
   const std::vector<std::string> photos = photosOf(paths, problems);
   const bool several = photos.size() > 1 || paths.size() > 1;
-  // The companion file's bytes exactly: CR LF kept, no attributes.
-  TerminalSink sink(stdout, detectMode(stdout, ColourChoice::never, false));
   nlohmann::ordered_json array = nlohmann::ordered_json::array();
-  meta::TimgData img;
   for (const std::string& photo : photos) {
-    img.ReadFile(photo);
-    if (cannotOpen(photo, img.OpenError)) {
+    if (cannotOpen(photo, command.read(photo))) {
       ++problems;
       continue;
     }
     if (json) {
-      array.push_back(reportJson(photo, img));
+      array.push_back(command.json(photo));
       continue;
     }
     if (!sink.good()) break;  // no one reads the rest
     writeHeader(sink, photo, several);
-    report::ShowReportPane(sink, img, {});
+    command.text(sink);
   }
   if (json && !writeJson(array)) {
     complain("cannot write to standard output");
@@ -136,36 +146,36 @@ int runReport(const std::vector<std::string>& paths, bool json) {
   return problems == 0 ? written : kExitFailure;
 }
 
+}  // namespace
+
+int runReport(const std::vector<std::string>& paths, bool json) {
+  // The companion file's bytes exactly: CR LF kept, no attributes.
+  TerminalSink sink(stdout, detectMode(stdout, ColourChoice::never, false));
+  meta::TimgData img;
+  PhotoCommand report;
+  report.read = [&img](const std::string& photo) {
+    img.ReadFile(photo);
+    return img.OpenError;
+  };
+  report.json = [&img](const std::string& photo) { return reportJson(photo, img); };
+  report.text = [&img](output::OutputSink& out) { report::ShowReportPane(out, img, {}); };
+  return eachPhoto(paths, sink, json, report);
+}
+
 int runPreview(const std::vector<std::string>& paths, const NamingOptions& options, ColourChoice colour,
                bool json) {
-  size_t problems = 0;
-  nlohmann::ordered_json array = nlohmann::ordered_json::array();
-  const std::vector<std::string> photos = photosOf(paths, problems);
-  const bool several = photos.size() > 1 || paths.size() > 1;
   meta::TimgData img;
   naming::TNaming naming(img, naming::realFileSystem());
   configure(naming, options);
   TerminalSink sink(stdout, detectMode(stdout, colour, true));
-  for (const std::string& photo : photos) {
+  PhotoCommand preview;
+  preview.read = [&](const std::string& photo) {
     naming.EvaluateFile(naming::expandPath(photo));
-    if (cannotOpen(photo, img.OpenError)) {
-      ++problems;
-      continue;
-    }
-    if (json) {
-      array.push_back(previewJson(photo, naming));
-      continue;
-    }
-    if (!sink.good()) break;  // no one reads the rest
-    writeHeader(sink, photo, several);
-    report::ShowNamePane(sink, naming, options.textFile);
-  }
-  if (json && !writeJson(array)) {
-    complain("cannot write to standard output");
-    return kExitFailure;
-  }
-  const int written = finishOutput(sink);
-  return problems == 0 ? written : kExitFailure;
+    return img.OpenError;
+  };
+  preview.json = [&naming](const std::string& photo) { return previewJson(photo, naming); };
+  preview.text = [&](output::OutputSink& out) { report::ShowNamePane(out, naming, options.textFile); };
+  return eachPhoto(paths, sink, json, preview);
 }
 
 int runRename(const std::vector<std::string>& paths, const NamingOptions& options, bool dryRun,
