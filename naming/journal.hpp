@@ -16,7 +16,7 @@
 //   I N write PATH TEMPORARY IDENTITY  the complete temporary takes the companion's name
 //   D N                                step N was made
 //   end RENAMED UNCHANGED FAILED       the run ended
-//   U N                                step N was undone
+//   U N                                step N was undone, or never made
 //   undone UNIX-SECONDS                the whole run was undone
 // IDENTITY is DEVICE INODE SIZE MTIME-NANOSECONDS of the file concerned.
 #include <cstdint>
