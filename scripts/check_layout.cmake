@@ -6,19 +6,20 @@
 # naming; the window and the command line on the report; the settings store
 # is the window's alone. Tests, tools, benchmarks and the fuzz target may use
 # any room but the window's and settings' (the Qt tests excepted) and share
-# the test builders.
+# the builders of testkit, which itself builds on the libraries only.
 set(allowed_output "")
 set(allowed_metadata "")
 set(allowed_naming "metadata;output")
 set(allowed_report "metadata;naming;output")
 set(allowed_cli "metadata;naming;output;report")
 set(allowed_settings "")
+set(allowed_testkit "metadata;naming;output")
 set(allowed_app "metadata;naming;output;report;settings")
-set(allowed_tools "metadata;naming;output;report;support")
-set(allowed_fuzz "metadata;naming;output;report;support")
-set(allowed_bench "metadata;naming;output;report;support")
-set(allowed_tests "metadata;naming;output;report;support;app;settings")
-set(rooms output metadata naming report cli settings app tools fuzz bench tests)
+set(allowed_tools "metadata;naming;output;report;testkit")
+set(allowed_fuzz "metadata;naming;output;report;testkit")
+set(allowed_bench "metadata;naming;output;report;testkit")
+set(allowed_tests "metadata;naming;output;report;testkit;app;settings")
+set(rooms output metadata naming report cli settings app testkit tools fuzz bench tests)
 
 if(NOT ROOT)
   message(FATAL_ERROR "ROOT is not set")

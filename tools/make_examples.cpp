@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "support/exif_builder.hpp"
-#include "support/jpeg_encode.hpp"
+#include "testkit/exif_builder.hpp"
+#include "testkit/jpeg_encode.hpp"
 
 namespace {
 

@@ -41,9 +41,9 @@
 #include "qt_files.hpp"
 #include "settings/appl_registry.hpp"
 #include "settings/persisted_settings.hpp"
-#include "support/exif_builder.hpp"
-#include "support/jpeg_encode.hpp"
-#include "support/photo_files.hpp"
+#include "testkit/exif_builder.hpp"
+#include "testkit/jpeg_encode.hpp"
+#include "testkit/photo_files.hpp"
 
 using app::TfPrincipale;
 

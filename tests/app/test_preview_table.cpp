@@ -23,8 +23,8 @@
 #include "app/preview_table.hpp"
 #include "qt_files.hpp"
 #include "settings/appl_registry.hpp"
-#include "support/jpeg_encode.hpp"
-#include "support/photo_files.hpp"
+#include "testkit/jpeg_encode.hpp"
+#include "testkit/photo_files.hpp"
 
 class PreviewTableTest : public QObject {
   Q_OBJECT

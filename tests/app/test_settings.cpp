@@ -11,7 +11,7 @@
 
 #include "settings/appl_registry.hpp"
 #include "settings/persisted_settings.hpp"
-#include "support/fifo_watchdog.hpp"
+#include "testkit/fifo_watchdog.hpp"
 
 using settings::EApplRegistry;
 using settings::TApplRegistry;

@@ -17,11 +17,11 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/exif_builder.hpp"
-#include "support/fat_volume.hpp"
-#include "support/jpeg_encode.hpp"
-#include "support/photo_files.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/exif_builder.hpp"
+#include "testkit/fat_volume.hpp"
+#include "testkit/jpeg_encode.hpp"
+#include "testkit/photo_files.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

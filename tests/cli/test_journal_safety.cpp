@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "support/photo_files.hpp"
-#include "support/run_program.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/photo_files.hpp"
+#include "testkit/run_program.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

@@ -22,8 +22,8 @@
 #include "metadata/locale.hpp"
 #include "output/output_sink.hpp"
 #include "report/report.hpp"
-#include "support/photo_files.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/photo_files.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

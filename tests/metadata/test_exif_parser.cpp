@@ -4,8 +4,8 @@
 
 #include "metadata/exif_parser.hpp"
 #include "metadata/locale.hpp"
-#include "support/exif_builder.hpp"
-#include "support/exif_decode.hpp"
+#include "testkit/exif_builder.hpp"
+#include "testkit/exif_decode.hpp"
 
 namespace {
 

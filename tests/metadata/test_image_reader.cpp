@@ -11,10 +11,10 @@
 #include <functional>
 
 #include "metadata/image_reader.hpp"
-#include "support/exif_builder.hpp"
-#include "support/fifo_watchdog.hpp"
-#include "support/jpeg_encode.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/exif_builder.hpp"
+#include "testkit/fifo_watchdog.hpp"
+#include "testkit/jpeg_encode.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "metadata/iptc_reader.hpp"
-#include "support/exif_builder.hpp"
+#include "testkit/exif_builder.hpp"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "metadata/image_reader.hpp"
 #include "metadata/locale.hpp"
 #include "metadata/maker_notes.hpp"
-#include "support/exif_builder.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/exif_builder.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

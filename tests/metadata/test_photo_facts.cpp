@@ -7,9 +7,9 @@
 #include "metadata/faults.hpp"
 #include "metadata/image_reader.hpp"
 #include "metadata/locale.hpp"
-#include "support/exif_builder.hpp"
-#include "support/exif_decode.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/exif_builder.hpp"
+#include "testkit/exif_decode.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

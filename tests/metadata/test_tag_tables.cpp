@@ -10,7 +10,7 @@
 #include "metadata/faults.hpp"
 #include "metadata/locale.hpp"
 #include "metadata/tag_tables.hpp"
-#include "support/exif_builder.hpp"
+#include "testkit/exif_builder.hpp"
 
 namespace {
 

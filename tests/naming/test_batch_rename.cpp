@@ -21,9 +21,9 @@
 #include "naming/format.hpp"
 #include "naming/naming.hpp"
 #include "naming/simulated_file_system.hpp"
-#include "support/fake_file_system.hpp"
-#include "support/photo_files.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/fake_file_system.hpp"
+#include "testkit/photo_files.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "metadata/text.hpp"
 #include "naming/collision_cache.hpp"
 #include "naming/naming.hpp"
-#include "support/fake_file_system.hpp"
+#include "testkit/fake_file_system.hpp"
 
 namespace {
 

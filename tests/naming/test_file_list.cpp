@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "naming/file_list.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "naming/file_system.hpp"
 #include "naming/simulated_file_system.hpp"
-#include "support/fat_volume.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/fat_volume.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

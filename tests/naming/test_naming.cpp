@@ -11,10 +11,10 @@
 #include "metadata/locale.hpp"
 #include "metadata/paths.hpp"
 #include "naming/naming.hpp"
-#include "support/exif_builder.hpp"
-#include "support/fake_file_system.hpp"
-#include "support/photo_files.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/exif_builder.hpp"
+#include "testkit/fake_file_system.hpp"
+#include "testkit/photo_files.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

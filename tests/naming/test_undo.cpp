@@ -19,8 +19,8 @@
 #include "naming/journal.hpp"
 #include "naming/naming.hpp"
 #include "naming/undo.hpp"
-#include "support/photo_files.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/photo_files.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

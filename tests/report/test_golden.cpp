@@ -23,7 +23,7 @@
 #include "naming/format.hpp"
 #include "naming/naming.hpp"
 #include "report/report.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include "naming/naming.hpp"
 #include "output/output_sink.hpp"
 #include "report/report.hpp"
-#include "support/exif_builder.hpp"
-#include "support/jpeg_encode.hpp"
-#include "support/temp_dir.hpp"
+#include "testkit/exif_builder.hpp"
+#include "testkit/jpeg_encode.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace {
 

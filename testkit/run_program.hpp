@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "support/temp_dir.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace qmtest {
 

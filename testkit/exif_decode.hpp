@@ -7,7 +7,7 @@
 
 #include "metadata/faults.hpp"
 #include "metadata/image_reader.hpp"
-#include "support/exif_builder.hpp"
+#include "testkit/exif_builder.hpp"
 
 namespace qmtest {
 

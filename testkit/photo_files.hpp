@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "support/exif_builder.hpp"
+#include "testkit/exif_builder.hpp"
 
 namespace qmtest {
 

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/temp_dir.hpp"
+#include "testkit/temp_dir.hpp"
 
 namespace qmtest {
 
