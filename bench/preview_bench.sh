@@ -11,7 +11,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 count=${1:-10000}
-program=${2:-${QUILLMARK_PREVIEW_BENCH:-$root/build/release/app/quillmark-preview-bench}}
+program=${2:-${QUILLMARK_PREVIEW_BENCH:-$root/build/release/bench/quillmark-preview-bench}}
 cli=${QUILLMARK_CLI:-$root/build/release/cli/quillmark-cli}
 source "$here/common.sh"
 bench_require preview_bench "build the target quillmark-preview-bench, or pass its path" "$program"

@@ -15,7 +15,7 @@ root=$(cd "$here/.." && pwd)
 count=${1:-10000}
 build=${2:-$root/build/release}
 cli=$build/cli/quillmark-cli
-window=$build/app/quillmark-window-bench
+window=$build/bench/quillmark-window-bench
 source "$here/common.sh"
 bench_require window_bench "build it, or pass the build folder" "$cli" "$window"
 bench_workdir window-bench

@@ -5,8 +5,8 @@
 # way: output and metadata stand alone; naming builds on them; report on
 # naming; the window and the command line on the report; the settings store
 # is the window's alone. Tests, tools, benchmarks and the fuzz target may use
-# any room but the window's and settings' (the Qt tests excepted) and share
-# the builders of testkit, which itself builds on the libraries only.
+# any room (the fuzz target not the window's) and share the builders of
+# testkit, which itself builds on the libraries only.
 set(allowed_output "")
 set(allowed_metadata "")
 set(allowed_naming "metadata;output")
@@ -15,9 +15,9 @@ set(allowed_cli "metadata;naming;output;report")
 set(allowed_settings "")
 set(allowed_testkit "metadata;naming;output")
 set(allowed_app "metadata;naming;output;report;settings")
-set(allowed_tools "metadata;naming;output;report;testkit")
+set(allowed_tools "metadata;naming;output;report;testkit;app;settings")
 set(allowed_fuzz "metadata;naming;output;report;testkit")
-set(allowed_bench "metadata;naming;output;report;testkit")
+set(allowed_bench "metadata;naming;output;report;testkit;app;settings")
 set(allowed_tests "metadata;naming;output;report;testkit;app;settings")
 set(rooms output metadata naming report cli settings app testkit tools fuzz bench tests)
 

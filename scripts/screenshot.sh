@@ -39,6 +39,6 @@ for i in "${!photos[@]}"; do
   listed+=("$folder/$(basename "${photos[$i]}")")
 done
 mkdir -p docs
-QT_QPA_PLATFORM=offscreen "$build/app/quillmark-screenshot" docs/screenshot.png \
+QT_QPA_PLATFORM=offscreen "$build/tools/quillmark-screenshot" docs/screenshot.png \
   "${listed[@]}" 2> >(grep -v -e propagateSizeHints -e XDG_RUNTIME_DIR -e 'support raise' >&2)
 echo "wrote docs/screenshot.png"

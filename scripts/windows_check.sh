@@ -24,6 +24,8 @@ ln -sf "/usr/include/$(gcc -dumpmachine)/jconfig.h" "$include/jconfig.h"
 
 passed=0 failed=0
 for source in output/*.cpp metadata/*.cpp naming/*.cpp report/*.cpp cli/*.cpp tools/*.cpp; do
+  # The window's tools need Qt, which these machines have for Linux only.
+  grep -q '#include "app/' "$source" && continue
   if "$compiler" -std=c++20 -fsyntax-only -Wall -I. -isystem "$include" -DQUILLMARK_VERSION='"check"' \
       "$source" 2>"$work/errors.txt"; then
     passed=$((passed + 1))
