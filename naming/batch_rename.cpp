@@ -15,6 +15,7 @@
 #include "naming/collision_cache.hpp"
 #include "naming/journal.hpp"
 #include "naming/name_map.hpp"
+#include "output/log_styles.hpp"
 
 namespace naming {
 
@@ -25,15 +26,7 @@ const std::string kMovedAfterTest =
     "Attention: ce volume ne permet pas de renommer sans risque d'écraser; "
     "chaque nom est vérifié juste avant le déplacement";
 
-// The pieces of the log, with their styles in one place.
-const output::TextStyle kOkImage = output::styleOf(true, false, 10, output::kGreen);
-const output::TextStyle kOkCompanion = output::styleOf(true, false, 10, output::kBlue);
-const output::TextStyle kErrorImage = output::styleOf(true, false, 14, output::kRed);
-const output::TextStyle kErrorCompanion = output::styleOf(true, false, 12, output::kMaroon);
-const output::TextStyle kPathStrong = output::styleOf(true, false, 10, output::kBlack);
-const output::TextStyle kDetail10 = output::styleOf(false, false, 10, output::kBlack);
-const output::TextStyle kDetail8 = output::styleOf(false, false, 8, output::kBlack);
-const output::TextStyle kAside8 = output::styleOf(false, true, 8, output::kBlack);
+using namespace output::log;  // the log's styles
 
 // How far ahead the batch decides. A group's changes are recorded and put on
 // the disk at once before the first is made. Each sync also has the file

@@ -7,15 +7,13 @@
 #include <optional>
 
 #include "metadata/text.hpp"
+#include "output/log_styles.hpp"
 
 namespace naming {
 
 namespace {
 
-const output::TextStyle kOk = output::styleOf(true, false, 10, output::kGreen);
-const output::TextStyle kError = output::styleOf(true, false, 14, output::kRed);
-const output::TextStyle kPathStrong = output::styleOf(true, false, 10, output::kBlack);
-const output::TextStyle kDetail8 = output::styleOf(false, false, 8, output::kBlack);
+using namespace output::log;  // the log's styles
 
 // A path of the log, shown with any byte that could act on a terminal escaped.
 std::string shown(std::string_view text) { return meta::printablePath(text); }
@@ -62,7 +60,7 @@ class Undo {
       if (!dryRun_ && !fs_.moveFile(s.target, s.path)) return skip(s.target, fs_.lastError());
       changed_[s.target] = std::nullopt;
       changed_[s.path] = s.identity;
-      log_.WriteRich("Ok: ", kOk);
+      log_.WriteRich("Ok: ", kOkImage);
       output::WriteLine(
           log_,
           (s.kind == StepKind::Keep ? shown(s.path) + " rétabli" : shown(s.target) + " => " + shown(s.path)),
@@ -92,7 +90,7 @@ class Undo {
     if (!dryRun_ && !fs_.deleteFile(path)) return skip(path, fs_.lastError());
     changed_[path] = std::nullopt;
     if (logged) {
-      log_.WriteRich("Ok: ", kOk);
+      log_.WriteRich("Ok: ", kOkImage);
       output::WriteLine(log_, shown(path) + " effacé", kDetail8);
       ++outcome.removed;
     }
@@ -100,7 +98,7 @@ class Undo {
   }
 
   void skip(const std::string& path, const std::string& why) {
-    log_.WriteRich("ERREUR: ", kError);
+    log_.WriteRich("ERREUR: ", kErrorImage);
     output::WriteLine(log_, shown(path), kPathStrong);
     output::WriteLine(log_, "\t\tne peut être rétabli: " + shown(why), kDetail8);
     ++outcome.skipped;
