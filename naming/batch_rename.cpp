@@ -169,19 +169,17 @@ class Batch {
   // Takes the whole list, a group at a time: decides it, has its changes
   // recorded on the disk, then makes them.
   void run(FileList& list) {
-    Group& group = group_;
     size_t size = kFirstGroup;
     while (!outcome.stopped && (!again_.empty() || !list.empty())) {
-      view_ = std::make_unique<PlanView>(fs_);
-      decideGroup(list, size, group);
-      if (group.size == 0) {  // asked to stop before it
+      decideGroup(list, size);
+      if (group_.size == 0) {  // asked to stop before it
         outcome.stopped = true;
         break;
       }
-      if (!record(group)) return;
-      const size_t acted = actOnGroup(group);
-      if (acted < group.size || deviated_) {
-        requeue(group, acted);
+      if (!record()) return;
+      const size_t acted = actOnGroup();
+      if (acted < group_.size || deviated_) {
+        requeue(acted);
         size = kFirstGroup;
         continue;
       }
@@ -228,16 +226,16 @@ class Batch {
  private:
   // ---- Deciding -----------------------------------------------------------
 
-  // Decides up to `size` images into `group`, over the view of the folders
-  // as the changes decided so far leave them.
-  void decideGroup(FileList& list, size_t size, Group& group) {
+  // Decides up to `size` images into the group, over a view of the folders
+  // as the group's changes leave them.
+  void decideGroup(FileList& list, size_t size) {
+    Group& group = group_;
     group.size = 0;
     group.changes.clear();
     const size_t expected = std::min(size, again_.size() + list.size());
     group.plans.reserve(expected);
     group.changes.reserve(withTextFile_ ? 2 * expected : expected);
-    deciding_ = &group;
-    PlanView& view = *view_;
+    PlanView view(fs_);
     naming_.UseFiles(view);
     size_t reportBytes = 0;
     while (group.size < size && reportBytes < kGroupReportBytes && (!again_.empty() || !list.empty())) {
@@ -258,10 +256,10 @@ class Batch {
 
   // Has the file system record the group's changes. False when they cannot
   // be: the run stops before them.
-  bool record(Group& group) {
-    if (fs_.prepare(std::move(group.changes))) return true;
+  bool record() {
+    if (fs_.prepare(std::move(group_.changes))) return true;
     stop(fs_.lastError());
-    requeue(group, 0);
+    requeue(0);
     return false;
   }
 
@@ -270,7 +268,7 @@ class Batch {
     naming_.EvaluateFile(path, cache_.get());
     TNaming& n = naming_;
     // The plans of earlier groups are reused: their texts keep their room.
-    Group& group = *deciding_;
+    Group& group = group_;
     if (group.size == group.plans.size()) group.plans.emplace_back();
     Plan& plan = group.plans[group.size++];
     plan.unreadable.clear();
@@ -299,7 +297,7 @@ class Batch {
       return;
     }
     r.status = FileStatus::Renamed;
-    PlannedChange& move = deciding_->changes.emplace_back();
+    PlannedChange& move = group_.changes.emplace_back();
     move.path = n.OldPath;
     move.target = n.NewPath;
     if (n.Reader().SourcePath == n.OldPath) move.stamp = n.Reader().FileStamp;
@@ -332,7 +330,7 @@ class Batch {
         return;
       }
       plan.companion.push_back({Plan::Step::MoveCompanion, oldText, newText, {}, nullptr});
-      deciding_->changes.push_back({PlannedChange::Kind::Move, oldText, newText, {}});
+      group_.changes.push_back({PlannedChange::Kind::Move, oldText, newText, {}});
       if (view.moveFile(oldText, newText)) {
         noteMove(oldText, newText);
         produced_.insert(newText);
@@ -362,7 +360,7 @@ class Batch {
       return;
     }
     plan.companion.push_back({Plan::Step::WriteCompanion, newText, {}, std::move(report.text), nullptr});
-    deciding_->changes.push_back({PlannedChange::Kind::Create, newText, {}, {}});
+    group_.changes.push_back({PlannedChange::Kind::Create, newText, {}, {}});
     try {
       view.createTextFile(newText);
     } catch (const output::IoFault&) {
@@ -381,7 +379,7 @@ class Batch {
     const std::string owner = otherImageOf(view, companion);
     if (!owner.empty()) return "le fichier existe déjà et accompagne " + owner;
     plan.companion.push_back({Plan::Step::ClearStale, companion, {}, {}, nullptr});
-    deciding_->changes.push_back({PlannedChange::Kind::Delete, companion, {}, {}});
+    group_.changes.push_back({PlannedChange::Kind::Delete, companion, {}, {}});
     if (view.deleteFile(companion)) cache_->notifyVacated(companion);
     return {};
   }
@@ -408,7 +406,8 @@ class Batch {
   // records go on the disk together. Gives how many images were acted on:
   // where a change goes otherwise than decided (deviated_), or the run is
   // asked to stop, the rest is left.
-  size_t actOnGroup(Group& group) {
+  size_t actOnGroup() {
+    Group& group = group_;
     bool writes = false;
     for (size_t i = 0; i < group.size; ++i)
       for (Plan::Companion& c : group.plans[i].companion)
@@ -439,14 +438,14 @@ class Batch {
     return group.size;
   }
 
-  // The images of `group` from `from` on go back to be decided again (or to
+  // The images of the group from `from` on go back to be decided again (or to
   // the list, when the run stops), before those already waiting, in their
-  // order. What the view and the collision cache were told of them no longer
-  // holds.
-  void requeue(Group& group, size_t from) {
+  // order. What the collision cache was told of them no longer holds (each
+  // group is decided over a view of its own).
+  void requeue(size_t from) {
+    Group& group = group_;
     for (size_t i = group.size; i-- > from;) again_.push_front(group.plans[i].result.oldPath);
     group.size = from;
-    view_ = std::make_unique<PlanView>(fs_);
     newCache();
   }
 
@@ -627,8 +626,6 @@ class Batch {
   bool toldTested_ = false;
   std::unique_ptr<CollisionCache> cache_;
   Group group_;                               // the group decided and acted on
-  Group* deciding_ = nullptr;                 // the group being decided
-  std::unique_ptr<PlanView> view_;            // the folders as the group decided leaves them
   std::deque<std::string> again_;             // images to decide again before the rest of the list
   bool deviated_ = false;                     // a change of the group went otherwise than decided
   std::unordered_set<std::string> produced_;  // companions this run created or moved into place

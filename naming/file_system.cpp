@@ -347,8 +347,7 @@ class RealFileSystem final : public FileSystem {
     int step = takePrepared(kind, from, to);
     if (step != 0 && !onDisk(step)) return false;
     if (step == 0) {
-      std::optional<FileIdentity> id = readIdentity(from);
-      if (!id) id = identityOf(from);
+      const std::optional<FileIdentity> id = identityOf(from);
       if (!id) return move(from, to);  // nothing to move: the move says why
       if ((step = record(kind, from, to, *id)) == 0) return false;
     }
@@ -673,25 +672,8 @@ class RealFileSystem final : public FileSystem {
   std::unordered_map<std::string, bool> caseSensitive_;  // by folder
   std::unordered_map<std::string, Way> ways_;            // by folder; only those that refused a way
 #endif
-  std::string readPath_;  // the photo read last, and who it was then
-  meta::tFileStamp readStamp_;
-
- public:
-  void readAs(const std::string& path, const meta::tFileStamp& stamp) override {
-    readPath_ = path;
-    readStamp_ = stamp;
-  }
 
  private:
-  // Who `path` is, from its read, without asking the system again: only for
-  // the photo read last, and only where the folder's listing shows a regular
-  // file under that name (a link would be the link's own identity).
-  std::optional<FileIdentity> readIdentity(const std::string& path) {
-    if (!readStamp_.known || path != readPath_) return std::nullopt;
-    readStamp_.known = false;
-    return stampedIdentity(path, readStamp_);
-  }
-
   // Who `path` is, from the stamp of its read, where the folder's listing
   // shows a regular file under that name (a link would be the link's own
   // identity); none otherwise.

@@ -73,12 +73,6 @@ class FileSystem {
   // object: the run is taken to be the only writer of its folders, and the
   // no-replace move stays the final guard against any other.
   virtual void rememberListings(bool on) { (void)on; }
-  // The photo at `path` was just read, and this is who it was; a journal may
-  // record it for the photo's move rather than ask the system again.
-  virtual void readAs(const std::string& path, const meta::tFileStamp& stamp) {
-    (void)path;
-    (void)stamp;
-  }
 };
 
 // Temporary companion files are hidden and end in this, which no photo and no
